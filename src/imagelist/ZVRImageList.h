@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "kit/StringList.h"
+
+// The ordered list of image file names on which the program works. Positions
+// are 1-based; names are kept exactly as passed in and compared exactly
+// (case-sensitive, whole text); duplicates are allowed. Only names of files
+// that exist at the moment of adding enter the list. A member that fails
+// leaves the list as it was.
+class ZVRImageList {
+ public:
+  // Appends the name when it names an existing file; otherwise does nothing.
+  void Add(const QString& FileName);
+  void Clear();
+  int Count() const;
+  // The entry at a 1-based position; outside 1 to Count() it is error 9.
+  QString FileName(int Index) const;
+  // A new string list holding the entries in order, separated by "; " and
+  // quoted with double quotes, as the stored list text is written.
+  std::unique_ptr<StringList> FileNames() const;
+  // Replaces the content by the items of NewValue that name existing files;
+  // nullptr empties the list.
+  void FileNames(const StringList* NewValue);
+  // The position of the first entry equal to Content; "Invalid Parameter"
+  // when there is none.
+  int IndexFromContent(const QString& Content) const;
+  // Puts the first entry equal to FileName at position Index (1 to Count()).
+  void Move(const QString& FileName, int Index);
+  // One place towards the end; the last entry wraps to the front.
+  void MoveDown(const QString& FileName);
+  // One place towards the front; the first entry wraps to the end.
+  void MoveUp(const QString& FileName);
+  // Iteration over the entries in list order (range-for).
+  QStringList::const_iterator begin() const { return entries_.cbegin(); }
+  QStringList::const_iterator end() const { return entries_.cend(); }
+  // The entry after (before) the first entry equal to FileName. At the last
+  // (first) entry it wraps when Rotate is true and is "Invalid Parameter"
+  // otherwise; a name not in the list is always "Invalid Parameter".
+  QString NextFileName(const QString& FileName, bool Rotate) const;
+  QString PrevFileName(const QString& FileName, bool Rotate) const;
+  // Removes the first entry equal to FileName; error 9 when there is none.
+  void Remove(const QString& FileName);
+
+  ZVRImageList();
+
+ private:
+  // 1-based position of the first entry equal to FileName, 0 for none.
+  int IndexOf(const QString& FileName) const;
+
+  QStringList entries_;
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// The platform behind small interfaces, reached through one Platform object.
+// Start-up creates it with CreatePlatform(); tests install their own with
+// temporary folders and recording fakes. No code outside src/platform/ asks
+// which platform it runs on.
+
+// Per-user text values addressed by application, section and key. An absent
+// value reads as empty text; a write that cannot be stored raises a numbered
+// error and leaves the previous store whole.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  virtual QString Read(const QString& application, const QString& section,
+                       const QString& key) = 0;
+  virtual void Write(const QString& application, const QString& section, const QString& key,
+                     const QString& value) = 0;
+};
+
+// The registry values the program writes, addressed by one full path text
+// ("HKEY_CURRENT_USER\...\Value name"). Failures raise numbered errors;
+// deleting a value that does not exist is one.
+class RegistryAccess {
+ public:
+  virtual ~RegistryAccess() = default;
+  virtual void RegWrite(const QString& path, const QString& value) = 0;
+  virtual void RegDelete(const QString& path) = 0;
+};
+
+// Sets the desktop wallpaper. True when the desktop accepted the file; false
+// when it was not changed (the reason goes to the trace output).
+class WallpaperSetter {
+ public:
+  virtual ~WallpaperSetter() = default;
+  virtual bool Set(const QString& file) = 0;
+};
+
+// Modal message boxes. Style as the classic values: 0 OK only, 64 OK with an
+// information icon, 16 OK with a critical icon. Returns when the user closed
+// the box.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual void Show(const QString& prompt, int style, const QString& caption) = 0;
+};
+
+// The plain files matching a path whose last element may hold "*" and "?".
+// Returns the matching names (without their folder) in listing order; no
+// match, a missing folder or a malformed pattern give an empty list.
+class PatternListing {
+ public:
+  virtual ~PatternListing() = default;
+  virtual QStringList Matches(const QString& pattern) = 0;
+};
+
+// What the program asks of its own process and session.
+class ProcessInfo {
+ public:
+  virtual ~ProcessInfo() = default;
+  // The argument text the program was started with, without its own path.
+  virtual QString CommandLineText() = 0;
+  // Base name of the running executable, without folder and extension.
+  virtual QString ExecutableName() = 0;
+  // Whether windows and message boxes can be shown to a user.
+  virtual bool HasInteractiveDisplay() = 0;
+  // Where trace lines go (handed to ZKit10 at start-up).
+  virtual void Trace(const QString& line) = 0;
+};
+
+struct Platform {
+  std::unique_ptr<SettingsStore> settings;
+  std::unique_ptr<RegistryAccess> registry;
+  std::unique_ptr<WallpaperSetter> wallpaper;
+  std::unique_ptr<MessageBoxes> messages;
+  std::unique_ptr<PatternListing> patterns;
+  std::unique_ptr<ProcessInfo> process;
+};
+
+// The platform's folder separator ("/" on Linux, "\" on Windows).
+QString FolderSeparator();
+
+// The real platform of the machine the program runs on.
+std::unique_ptr<Platform> CreatePlatform();
+
+// The platform in use; created with CreatePlatform() on first use unless one
+// was installed before.
+Platform& CurrentPlatform();
+// Replaces the platform in use (start-up, tests). Returns the previous one.
+std::unique_ptr<Platform> InstallPlatform(std::unique_ptr<Platform> platform);

@@ -1,0 +1,165 @@
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "errors/ProgramError.h"
+#include "kit/KitGlobal.h"
+#include "kit/StringList.h"
+
+namespace {
+
+// Configured as the stored image list is.
+StringList ListTextList() {
+  StringList list;
+  list.SetSeparator(QStringLiteral("; "));
+  list.SetQuoteBegin(QStringLiteral("\""));
+  list.SetQuoteEnd(QStringLiteral("\""));
+  return list;
+}
+
+QStringList Items(const StringList& list) {
+  QStringList items;
+  for (int i = 1; i <= list.Count(); ++i) items.append(list.Item(i));
+  return items;
+}
+
+QStringList RoundTrip(const QStringList& items) {
+  StringList writer = ListTextList();
+  for (const QString& item : items) writer.Add(item, -1);
+  StringList reader = ListTextList();
+  reader.SetText(writer.Text());
+  return Items(reader);
+}
+
+}  // namespace
+
+class tst_StringList : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void hostileItemsRoundTrip_data();
+  void hostileItemsRoundTrip();
+  void randomListsRoundTrip();
+  void readsUnquotedAndMalformedText_data();
+  void readsUnquotedAndMalformedText();
+  void splitsAtEveryNulWithoutQuotes();
+  void argumentsSplitLikeACommandLine_data();
+  void argumentsSplitLikeACommandLine();
+  void positionsOutsideTheListAreErrorNine();
+};
+
+void tst_StringList::hostileItemsRoundTrip_data() {
+  QTest::addColumn<QStringList>("items");
+  QTest::newRow("no items") << QStringList{};
+  QTest::newRow("one item") << QStringList{"/pics/a.bmp"};
+  QTest::newRow("one empty item") << QStringList{""};
+  QTest::newRow("empty items around") << QStringList{"", "a", ""};
+  QTest::newRow("the separator inside") << QStringList{"a; b", "; ", ";", " ; "};
+  QTest::newRow("quotes") << QStringList{"\"", "\"\"", "say \"hi\"", "\"; \"", "a\"; \"b"};
+  QTest::newRow("blanks at the ends") << QStringList{" a", "b ", "  "};
+  QTest::newRow("line breaks and tabs") << QStringList{"a\r\nb", "\n", "\t\tc"};
+  QTest::newRow("NUL") << QStringList{QString(QChar(u'\0')), QStringLiteral("a") + QChar(u'\0')};
+  QTest::newRow("non-ASCII and outside the BMP")
+      << QStringList{QString::fromUtf8("Bilder/Übersicht – ß.jpg"), QString::fromUtf8("😀/🌄.png")};
+  QTest::newRow("lone surrogate") << QStringList{QString(QChar(0xD800)), QString(QChar(0xDC00))};
+}
+
+void tst_StringList::hostileItemsRoundTrip() {
+  QFETCH(QStringList, items);
+  QCOMPARE(RoundTrip(items), items);
+}
+
+void tst_StringList::randomListsRoundTrip() {
+  // Characters that matter to the format, mixed with plain ones.
+  const QList<QChar> alphabet{u'"', u';', u' ', u'a', u'/', u'\0', u'\n', u'\t', QChar(0x00DC),
+                              QChar(0xD83D), QChar(0xDE00), u'\\', u'.'};
+  QRandomGenerator random(20261206);
+  for (int round = 0; round < 5000; ++round) {
+    QStringList items;
+    const int count = random.bounded(6);
+    for (int i = 0; i < count; ++i) {
+      QString item;
+      const int length = random.bounded(8);
+      for (int c = 0; c < length; ++c) item += alphabet.at(random.bounded(alphabet.size()));
+      items.append(item);
+    }
+    const QStringList back = RoundTrip(items);
+    if (back != items) QFAIL(qPrintable(QStringLiteral("round %1 lost items").arg(round)));
+  }
+}
+
+void tst_StringList::readsUnquotedAndMalformedText_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("items");
+  QTest::newRow("empty text is no item") << "" << QStringList{};
+  QTest::newRow("unquoted items") << "/a.bmp; /b.bmp" << QStringList{"/a.bmp", "/b.bmp"};
+  QTest::newRow("mixed") << "\"/a b.bmp\"; /c.bmp" << QStringList{"/a b.bmp", "/c.bmp"};
+  QTest::newRow("unterminated quote runs to the end") << "\"a; b" << QStringList{"a; b"};
+  QTest::newRow("text after a closing quote joins the item") << "\"a\"b; c"
+                                                              << QStringList{"ab", "c"};
+  QTest::newRow("separators only") << "; ; " << QStringList{};
+}
+
+void tst_StringList::readsUnquotedAndMalformedText() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, items);
+  StringList list = ListTextList();
+  list.SetText(text);
+  QCOMPARE(Items(list), items);
+}
+
+void tst_StringList::splitsAtEveryNulWithoutQuotes() {
+  StringList list;
+  list.SetSeparator(QString(QChar(u'\0')));
+  list.SetQuoteBegin(QString());
+  list.SetQuoteEnd(QString());
+  const QString nul(QChar(u'\0'));
+  list.SetText(QStringLiteral("/pics") + nul + "a \"b\".bmp" + nul + "c.bmp");
+  QCOMPARE(Items(list), (QStringList{"/pics", "a \"b\".bmp", "c.bmp"}));
+  list.SetText(QStringLiteral("/pics/one; \"file\".bmp"));
+  QCOMPARE(Items(list), QStringList{"/pics/one; \"file\".bmp"});
+  QCOMPARE(list.Text(), QStringLiteral("/pics/one; \"file\".bmp"));
+}
+
+void tst_StringList::argumentsSplitLikeACommandLine_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("items");
+  QTest::newRow("empty") << "" << QStringList{};
+  QTest::newRow("blanks only") << "   " << QStringList{};
+  QTest::newRow("one option with blanks around") << "  /rotate  " << QStringList{"/rotate"};
+  QTest::newRow("runs of blanks") << "/a   b c" << QStringList{"/a", "b", "c"};
+  QTest::newRow("quoted blanks") << "\"a b\" c" << QStringList{"a b", "c"};
+  QTest::newRow("empty argument") << "\"\" x" << QStringList{"", "x"};
+  QTest::newRow("doubled quote inside quotes") << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""};
+  QTest::newRow("quoted part inside an argument") << "ab\"c d\"e" << QStringList{"abc de"};
+  QTest::newRow("tab is no separator") << "a\tb" << QStringList{"a\tb"};
+}
+
+void tst_StringList::argumentsSplitLikeACommandLine() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, items);
+  StringList& arguments = KitGlobal().Arguments();
+  QCOMPARE(&arguments, &KitGlobal().Arguments());
+  arguments.SetText(text);
+  QCOMPARE(Items(KitGlobal().Arguments()), items);
+}
+
+void tst_StringList::positionsOutsideTheListAreErrorNine() {
+  StringList list = ListTextList();
+  list.Add(QStringLiteral("b"), -1);
+  list.Add(QStringLiteral("a"), 1);
+  list.Add(QStringLiteral("c"), 3);
+  QCOMPARE(Items(list), (QStringList{"a", "b", "c"}));
+  for (int bad : {0, 4, -2}) {
+    try {
+      list.Item(bad);
+      QFAIL("Item outside the list returned");
+    } catch (const ProgramError& error) {
+      QCOMPARE(error.Number(), kErrSubscriptOutOfRange);
+    }
+  }
+  QVERIFY_THROWS_EXCEPTION(ProgramError, list.Add(QStringLiteral("x"), 5));
+  QCOMPARE(list.Count(), 3);
+}
+
+QTEST_GUILESS_MAIN(tst_StringList)
+#include "tst_stringlist.moc"

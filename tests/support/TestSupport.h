@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "platform/Platform.h"
+
+// Creates a file with the given content in the folder and returns its path.
+QString MakeFile(const QString& folder, const QString& name, const QByteArray& content = "x");
+
+// Records the trace lines written while it lives, instead of the default
+// trace output.
+class TraceRecorder {
+ public:
+  TraceRecorder();
+  ~TraceRecorder();
+  TraceRecorder(const TraceRecorder&) = delete;
+  TraceRecorder& operator=(const TraceRecorder&) = delete;
+  const QStringList& Lines() const { return lines_; }
+
+ private:
+  QStringList lines_;
+};
+
+// Recording fakes of the platform interfaces.
+class FakeSettings : public SettingsStore {
+ public:
+  QString Read(const QString& application, const QString& section, const QString& key) override;
+  void Write(const QString& application, const QString& section, const QString& key,
+             const QString& value) override;
+  // "application/section/key" -> value
+  QMap<QString, QString> values;
+  bool failWrites = false;
+};
+
+class FakeRegistry : public RegistryAccess {
+ public:
+  void RegWrite(const QString& path, const QString& value) override;
+  void RegDelete(const QString& path) override;
+  QMap<QString, QString> values;
+};
+
+class FakeWallpaper : public WallpaperSetter {
+ public:
+  bool Set(const QString& file) override;
+  QStringList setFiles;      // every file handed over, accepted or not
+  QStringList refusedFiles;  // files to refuse
+};
+
+class FakeMessages : public MessageBoxes {
+ public:
+  void Show(const QString& prompt, int style, const QString& caption) override;
+  struct Shown {
+    QString prompt;
+    int style;
+    QString caption;
+  };
+  QList<Shown> shown;
+};
+
+class FakeProcess : public ProcessInfo {
+ public:
+  QString CommandLineText() override { return commandLine; }
+  QString ExecutableName() override { return QStringLiteral("ZVistaro02"); }
+  bool HasInteractiveDisplay() override { return false; }
+  void Trace(const QString& line) override { traced.append(line); }
+  QString commandLine;
+  QStringList traced;
+};
+
+// A platform of fakes, installed while it lives; the previous platform comes
+// back afterwards. The pattern listing is the real one of this machine.
+class FakePlatform {
+ public:
+  FakePlatform();
+  ~FakePlatform();
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  FakeSettings* settings;
+  FakeRegistry* registry;
+  FakeWallpaper* wallpaper;
+  FakeMessages* messages;
+  FakeProcess* process;
+
+ private:
+  std::unique_ptr<Platform> previous_;
+};
