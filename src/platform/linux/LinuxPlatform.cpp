@@ -1,8 +1,10 @@
 #include "platform/Platform.h"
+#include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 QString FolderSeparator() { return QStringLiteral("/"); }
 
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
+  platform->wallpaper = CreateLinuxWallpaper();
   return platform;
 }

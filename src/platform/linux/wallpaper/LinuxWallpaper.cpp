@@ -1,0 +1,78 @@
+#include "platform/linux/wallpaper/LinuxWallpaper.h"
+
+#include <QImageReader>
+
+#include "kit/KitGlobal.h"
+#include "platform/linux/wallpaper/CommandWallpaper.h"
+
+namespace {
+
+// Refuses every file: no back-end applies to this session.
+class NoWallpaper : public WallpaperSetter {
+ public:
+  explicit NoWallpaper(QString reason) : reason_(std::move(reason)) {}
+  bool Set(const QString& /*file*/) override {
+    TraceRefusal(reason_);
+    return false;
+  }
+
+ private:
+  QString reason_;
+};
+
+}  // namespace
+
+Desktop DetectDesktop(const QString& xdgCurrentDesktop, bool swaySocketSet) {
+  static const QList<std::pair<QString, Desktop>> kNames{
+      {QStringLiteral("gnome"), Desktop::kGnome},
+      {QStringLiteral("unity"), Desktop::kUnity},
+      {QStringLiteral("budgie"), Desktop::kBudgie},
+      {QStringLiteral("x-cinnamon"), Desktop::kCinnamon},
+      {QStringLiteral("cinnamon"), Desktop::kCinnamon},
+      {QStringLiteral("mate"), Desktop::kMate},
+      {QStringLiteral("kde"), Desktop::kKde},
+      {QStringLiteral("xfce"), Desktop::kXfce},
+      {QStringLiteral("lxqt"), Desktop::kLxqt},
+      {QStringLiteral("lxde"), Desktop::kLxde},
+      {QStringLiteral("sway"), Desktop::kSway},
+  };
+  for (const QString& part : xdgCurrentDesktop.toLower().split(QLatin1Char(':'))) {
+    for (const auto& [name, desktop] : kNames) {
+      if (part.trimmed() == name) return desktop;
+    }
+  }
+  return swaySocketSet ? Desktop::kSway : Desktop::kNone;
+}
+
+bool IsUsablePicture(const QString& file) {
+  if (!KitGlobal().FileExists(file)) {
+    TraceRefusal(QStringLiteral("no such file: ") + file);
+    return false;
+  }
+  QImageReader reader(file);
+  if (!reader.canRead() || !reader.size().isValid()) {
+    TraceRefusal(QStringLiteral("not a readable picture: ") + file + QStringLiteral(" (") +
+                 reader.errorString() + QLatin1Char(')'));
+    return false;
+  }
+  return true;
+}
+
+void TraceRefusal(const QString& reason) {
+  KitGlobal().Trace(QStringLiteral("wallpaper refused: ") + reason, 0);
+}
+
+std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
+  const QString command = qEnvironmentVariable("ZVISTARO_WALLPAPER_COMMAND");
+  if (!command.isEmpty()) return std::make_unique<CommandWallpaper>(command);
+  const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+                                        !qEnvironmentVariableIsEmpty("SWAYSOCK"));
+  switch (desktop) {
+    case Desktop::kNone:
+      return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+    default:
+      return std::make_unique<NoWallpaper>(QStringLiteral("this desktop (XDG_CURRENT_DESKTOP=") +
+                                           qEnvironmentVariable("XDG_CURRENT_DESKTOP") +
+                                           QStringLiteral(") is not supported yet"));
+  }
+}
