@@ -1,8 +1,7 @@
 #pragma once
 
 #include <QFrame>
-
-class QPainter;
+#include <QPainter>
 
 // The display box: a sunken frame that keeps no drawing of its own. Each
 // paint event hands a painter to whoever draws the box's content, with the
