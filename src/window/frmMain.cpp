@@ -27,6 +27,10 @@ constexpr float kTwipsPerInch = 1440;
 const QString kDesignCaption = QStringLiteral("Zorvane Vistaro");
 constexpr TwipSize kDesignClientSize = {8610, 3195};
 
+// The controls' design sizes leave room for a small font only: at this size
+// every caption fits its control.
+constexpr qreal kFontPointSize = 7;
+
 // The view modes; an entry's index is the mode the display uses.
 const QStringList kViewModes = {
     QStringLiteral("Original"),  QStringLiteral("Centered"),
@@ -60,6 +64,9 @@ float ToTwips(int pixels, double dpi) {
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
   setWindowTitle(kDesignCaption);
+  QFont small = font();
+  small.setPointSizeF(kFontPointSize);
+  setFont(small);
   CreateControls();
   SetTabOrder();
   WireEvents();
