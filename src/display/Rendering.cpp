@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 #include "display/DisplayBox.h"
 #include "display/Picture.h"
 #include "display/Placement.h"
