@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -30,6 +31,16 @@ constexpr TwipSize kDesignClientSize = {8610, 3195};
 // The controls' design sizes leave room for a small font only: at this size
 // every caption fits its control.
 constexpr qreal kFontPointSize = 7;
+
+// Captions; "&" marks the access key of the letter after it.
+const QString kImageViewCaption = QStringLiteral("Image View");
+const QString kViewCaption = QStringLiteral("&View");
+const QString kImageListCaption = QStringLiteral("Image &List");
+const QString kRemoveCaption = QStringLiteral("&Remove");
+const QString kDownCaption = QStringLiteral("-");
+const QString kUpCaption = QStringLiteral("+");
+const QString kAddCaption = QStringLiteral("&Add");
+const QString kAddOpenCaption = QStringLiteral("...");
 
 // The view modes; an entry's index is the mode the display uses.
 const QStringList kViewModes = {
@@ -81,7 +92,7 @@ void frmMain::CreateControls() {
 void frmMain::CreateImageView() {
   // The display box lies over the view frame's area, in front of it, and
   // belongs to the window itself.
-  fraImageView_ = new QGroupBox(QStringLiteral("Image View"), this);
+  fraImageView_ = new QGroupBox(kImageViewCaption, this);
   fraImageView_->setObjectName(QStringLiteral("fraImageView"));
   Place(fraImageView_, kImageViewDesign);
   vistaro_ = new DisplayBox(this);
@@ -91,21 +102,20 @@ void frmMain::CreateImageView() {
   cboView_ = new QComboBox(fraImageView_);
   cboView_->setObjectName(QStringLiteral("cboView"));
   Place(cboView_, kViewModeDesign);
-  chkView_ = new QCheckBox(QStringLiteral("&View"), fraImageView_);
+  chkView_ = new QCheckBox(kViewCaption, fraImageView_);
   chkView_->setObjectName(QStringLiteral("chkView"));
   chkView_->setChecked(true);
   Place(chkView_, kViewCheckDesign);
 }
 
 void frmMain::CreateImageList() {
-  fraImageList_ = new QGroupBox(QStringLiteral("Image &List"), this);
+  fraImageList_ = new QGroupBox(kImageListCaption, this);
   fraImageList_->setObjectName(QStringLiteral("fraImageList"));
   Place(fraImageList_, kImageListDesign);
-  cmdImageListRemove_ =
-      CreateButton("cmdImageListRemove", QStringLiteral("&Remove"), kRemoveDesign);
-  cmdImageListDown_ = CreateButton("cmdImageListDown", QStringLiteral("-"), kDownDesign);
-  cmdImageListUp_ = CreateButton("cmdImageListUp", QStringLiteral("+"), kUpDesign);
-  cmdImageListAdd_ = CreateButton("cmdImageListAdd", QStringLiteral("&Add"), kAddDesign);
+  cmdImageListRemove_ = CreateButton("cmdImageListRemove", kRemoveCaption, kRemoveDesign);
+  cmdImageListDown_ = CreateButton("cmdImageListDown", kDownCaption, kDownDesign);
+  cmdImageListUp_ = CreateButton("cmdImageListUp", kUpCaption, kUpDesign);
+  cmdImageListAdd_ = CreateButton("cmdImageListAdd", kAddCaption, kAddDesign);
   txtImageListAdd_ = new QLineEdit(fraImageList_);
   txtImageListAdd_->setObjectName(QStringLiteral("txtImageListAdd"));
   Place(txtImageListAdd_, kAddTextDesign);
@@ -114,7 +124,7 @@ void frmMain::CreateImageList() {
   lstImageList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lstImageList_->setSortingEnabled(false);
   Place(lstImageList_, kListDesign);
-  cmdImageListAddOpen_ = CreateButton("cmdImageListAddOpen", QStringLiteral("..."), kAddOpenDesign);
+  cmdImageListAddOpen_ = CreateButton("cmdImageListAddOpen", kAddOpenCaption, kAddOpenDesign);
   // Enter anywhere in the window presses "&Add"; a window has no default
   // button of its own, so a window-wide shortcut clicks it.
   for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -224,16 +234,15 @@ void frmMain::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange) Form_Resize();
 }
 
-// Grows the window to its minimum outer size; true when it had to. The
-// resize lays the window out once more.
-bool frmMain::EnforceMinimumSize() {
+// Grows the window to its minimum outer size. The resize lays the window
+// out once more; the caller then measures afresh.
+void frmMain::EnforceMinimumSize() {
   const QRect outer = frameGeometry();
   const int minWidth = ToPixelsX(kMinimumOuterWidth);
   const int minHeight = ToPixelsY(kMinimumOuterHeight);
-  if (outer.width() >= minWidth && outer.height() >= minHeight) return false;
+  if (outer.width() >= minWidth && outer.height() >= minHeight) return;
   resize(std::max(outer.width(), minWidth) - (outer.width() - width()),
          std::max(outer.height(), minHeight) - (outer.height() - height()));
-  return true;
 }
 
 void frmMain::Form_Resize() {

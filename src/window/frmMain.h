@@ -43,7 +43,7 @@ class frmMain : public QWidget {
   void Form_Unload();
   void Form_Resize();
   void RestoreLastSelected();
-  bool EnforceMinimumSize();
+  void EnforceMinimumSize();
 
   // Refills the list box from the shared image list and redraws.
   void RefreshListBox();

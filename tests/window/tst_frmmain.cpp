@@ -1,10 +1,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,19 +11,16 @@
 #include "display/DisplayBox.h"
 #include "imagelist/ZVRImageList.h"
 #include "startup/VersionText.h"
-#include "startup/modMain.h"
 #include "support/TestSupport.h"
 #include "window/Layout.h"
-#include "window/frmMain.h"
+#include "window/WindowDriver.h"
 
 namespace {
 
-const QString kLastSelectedKey = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
-const QString kContentKey = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListContent");
-
-int Px(float twips) { return qRound(twips / 15); }
-
-QRect Pixels(const TwipRect& r) { return QRect(Px(r.left), Px(r.top), Px(r.width), Px(r.height)); }
+const QString kLastSelected = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
+const QString kContent = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListContent");
+const char* const kButtons[] = {"cmdImageListRemove", "cmdImageListDown", "cmdImageListUp",
+                                "cmdImageListAdd", "cmdImageListAddOpen"};
 
 }  // namespace
 
@@ -32,73 +28,43 @@ class tst_frmMain : public QObject {
   Q_OBJECT
 
  private slots:
-  void init();
-  void cleanup();
-  void controlsAndCaptions();
-  void tabOrderAndAccessKeys();
-  void enterAnywherePressesAdd();
+  void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+  void cleanup() {
+    if (driver_.IsOpen()) QVERIFY(driver_.Close());
+  }
+  void controlsCaptionsAndTabOrder();
+  void accessKeysAndEnterPressesAdd();
   void geometryFollowsTheLayout();
-  void tooSmallWindowSnapsBackToTheMinimum();
-  void minimisedWindowMovesNothing();
+  void minimumAndMinimisedWindow();
   void closeAndReopenRestoresListAndCurrentEntry();
-  void storedSelectionNoLongerListedLeavesNoCurrentEntry();
-  void firstStartStoresEmptySelection();
+  void staleOrMissingSelectionLeavesNoCurrentEntry();
 
  private:
-  // What start-up does in window mode: load the stored list, show the window.
-  void Start();
-  template <typename T>
+  void Start() { QVERIFY(driver_.Start()); }
+  void Close() { QVERIFY(driver_.Close()); }
+  template <typename T = QWidget>
   T* Control(const char* name) {
-    T* control = window_->findChild<T*>(QLatin1String(name));
-    if (!control) qFatal("no control %s", name);
-    return control;
+    return driver_.Control<T>(name);
   }
-  void Close();
+  QString Stored(const QString& key) { return platform_.settings->values.value(key, "(none)"); }
 
-  std::unique_ptr<FakePlatform> platform_;
+  FakePlatform platform_;
   std::unique_ptr<QTemporaryDir> dir_;
-  QPointer<frmMain> window_;
+  WindowDriver driver_;
 };
 
-void tst_frmMain::init() {
-  platform_ = std::make_unique<FakePlatform>();
-  dir_ = std::make_unique<QTemporaryDir>();
-}
-
-void tst_frmMain::cleanup() {
-  if (window_) Close();
-  platform_.reset();
-}
-
-void tst_frmMain::Start() {
-  modMain::LoadImageListSetting();
-  window_ = modMain::SharedMainForm().get();
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(window_));
-}
-
-void tst_frmMain::Close() {
-  QVERIFY(window_->close());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QVERIFY(!window_);
-}
-
-void tst_frmMain::controlsAndCaptions() {
+void tst_frmMain::controlsCaptionsAndTabOrder() {
   Start();
-  QCOMPARE(window_->windowTitle(), modMain::VersionTitle());
+  QCOMPARE(driver_.Window()->windowTitle(), modMain::VersionTitle());
   QCOMPARE(Control<QGroupBox>("fraImageView")->title(), QStringLiteral("Image View"));
   QCOMPARE(Control<QGroupBox>("fraImageList")->title(), QStringLiteral("Image &List"));
   QCOMPARE(Control<QCheckBox>("chkView")->text(), QStringLiteral("&View"));
   QVERIFY(Control<QCheckBox>("chkView")->isChecked());
-  QCOMPARE(Control<QPushButton>("cmdImageListRemove")->text(), QStringLiteral("&Remove"));
-  QCOMPARE(Control<QPushButton>("cmdImageListDown")->text(), QStringLiteral("-"));
-  QCOMPARE(Control<QPushButton>("cmdImageListUp")->text(), QStringLiteral("+"));
-  QCOMPARE(Control<QPushButton>("cmdImageListAdd")->text(), QStringLiteral("&Add"));
-  QCOMPARE(Control<QPushButton>("cmdImageListAddOpen")->text(), QStringLiteral("..."));
-  QVERIFY(Control<QLineEdit>("txtImageListAdd")->text().isEmpty());
-  auto* list = Control<QListWidget>("lstImageList");
-  QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-  QVERIFY(!list->isSortingEnabled());
+  QStringList captions;
+  for (const char* name : kButtons) captions << Control<QPushButton>(name)->text();
+  QCOMPARE(captions, QStringList({"&Remove", "-", "+", "&Add", "..."}));
+  QCOMPARE(Control<QListWidget>("lstImageList")->selectionMode(),
+           QAbstractItemView::ExtendedSelection);
   auto* modes = Control<QComboBox>("cboView");
   QVERIFY(!modes->isEditable());
   QStringList entries;
@@ -106,128 +72,100 @@ void tst_frmMain::controlsAndCaptions() {
   QCOMPARE(entries, QStringList({"Original", "Centered", "Stretched", "Proportionally Stretched",
                                  "Repeated", "Repeated Prop. Stretched"}));
   QCOMPARE(modes->currentIndex(), 0);
+  // The display box belongs to the window and lies in front of its frame.
   auto* box = Control<DisplayBox>("vistaro");
-  QCOMPARE(box->parentWidget(), window_.data());
   QCOMPARE(box->frameShadow(), QFrame::Sunken);
-  // The display box lies in front of the view frame.
-  const QObjectList children = window_->children();
-  QVERIFY(children.indexOf(box) > children.indexOf(Control<QGroupBox>("fraImageView")));
-}
+  QVERIFY(driver_.Window()->children().indexOf(box) >
+          driver_.Window()->children().indexOf(Control("fraImageView")));
 
-void tst_frmMain::tabOrderAndAccessKeys() {
-  Start();
   const QStringList expected = {
       "lstImageList",   "txtImageListAdd",  "cmdImageListAddOpen", "cmdImageListAdd",
       "cmdImageListUp", "cmdImageListDown", "cmdImageListRemove",  "chkView",
       "vistaro",        "cboView"};
   QStringList order;
-  QWidget* widget = Control<QListWidget>("lstImageList");
-  while (order.size() < expected.size()) {
-    if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName();
-    widget = widget->nextInFocusChain();
+  for (QWidget* w = Control("lstImageList"); order.size() < expected.size();
+       w = w->nextInFocusChain()) {
+    if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
   }
   QCOMPARE(order, expected);
-
-  QApplication::setActiveWindow(window_);
-  QVERIFY(QTest::qWaitForWindowActive(window_));
-  Control<QComboBox>("cboView")->setFocus();
-  QTest::keyClick(window_, Qt::Key_L, Qt::AltModifier);
-  QTRY_COMPARE(QApplication::focusWidget(), Control<QListWidget>("lstImageList"));
-  auto* view = Control<QCheckBox>("chkView");
-  QTest::keyClick(window_, Qt::Key_V, Qt::AltModifier);
-  QTRY_VERIFY(!view->isChecked());
 }
 
-void tst_frmMain::enterAnywherePressesAdd() {
+void tst_frmMain::accessKeysAndEnterPressesAdd() {
   Start();
-  QApplication::setActiveWindow(window_);
-  QVERIFY(QTest::qWaitForWindowActive(window_));
+  QApplication::setActiveWindow(driver_.Window());
+  QVERIFY(QTest::qWaitForWindowActive(driver_.Window()));
+  Control("cboView")->setFocus();
+  QTest::keyClick(driver_.Window(), Qt::Key_L, Qt::AltModifier);
+  QTRY_COMPARE(QApplication::focusWidget(), Control("lstImageList"));
+  QTest::keyClick(driver_.Window(), Qt::Key_V, Qt::AltModifier);
+  QTRY_VERIFY(!Control<QCheckBox>("chkView")->isChecked());
+
   QSignalSpy clicks(Control<QPushButton>("cmdImageListAdd"), &QPushButton::clicked);
   for (const char* name : {"txtImageListAdd", "lstImageList", "cboView", "cmdImageListUp"}) {
-    QWidget* control = Control<QWidget>(name);
-    control->setFocus();
-    QTest::keyClick(control, Qt::Key_Return);
+    Control(name)->setFocus();
+    QTest::keyClick(Control(name), Qt::Key_Return);
   }
-  QTest::keyClick(Control<QWidget>("txtImageListAdd"), Qt::Key_Enter);
+  QTest::keyClick(Control("txtImageListAdd"), Qt::Key_Enter);
   QCOMPARE(clicks.count(), 5);
 }
 
 void tst_frmMain::geometryFollowsTheLayout() {
   Start();
-  QCOMPARE(window_->logicalDpiX(), 96);
-  QCOMPARE(window_->size(), QSize(574, 213));  // 8610 x 3195 twips
+  QCOMPARE(driver_.Window()->logicalDpiX(), 96);  // 15 twips a pixel
+  QCOMPARE(driver_.Window()->size(), QSize(574, 213));
   for (const QSize size : {QSize(574, 213), QSize(901, 517)}) {
-    window_->resize(size);
-    QTRY_COMPARE(window_->size(), size);
-    LayoutInput in;
-    in.clientWidth = size.width() * 15.0f;
-    in.clientHeight = size.height() * 15.0f;
-    in.imageViewFrame = {Control<QWidget>("fraImageView")->width() * 15.0f, in.clientHeight};
-    in.imageListFrame = {Control<QWidget>("fraImageList")->width() * 15.0f, in.clientHeight};
-    in.chkView = {660, 195};
-    in.cboViewHeight = 315;
-    in.txtImageListAddHeight = 285;
-    in.buttons[kButtonRemove] = {855, 255};
-    in.buttons[kButtonDown] = {255, 255};
-    in.buttons[kButtonUp] = {255, 255};
-    in.buttons[kButtonAdd] = {495, 255};
-    in.buttons[kButtonAddOpen] = {255, 255};
+    driver_.Window()->resize(size);
+    QTRY_COMPARE(driver_.Window()->size(), size);
+    const float w = size.width() * 15.0f, h = size.height() * 15.0f;
+    LayoutInput in{false,
+                   w,
+                   h,
+                   {Control("fraImageView")->width() * 15.0f, h},
+                   {Control("fraImageList")->width() * 15.0f, h},
+                   {660, 195},
+                   315,
+                   285,
+                   {{855, 255}, {255, 255}, {255, 255}, {495, 255}, {255, 255}}};
     const LayoutResult r = ComputeLayout(in).rects;
-    const QList<std::pair<const char*, TwipRect>> expected = {
-        {"fraImageView", r.fraImageView},
-        {"fraImageList", r.fraImageList},
-        {"vistaro", r.vistaro},
-        {"chkView", r.chkView},
-        {"cboView", r.cboView},
-        {"txtImageListAdd", r.txtImageListAdd},
-        {"lstImageList", r.lstImageList},
-        {"cmdImageListRemove", r.buttons[kButtonRemove]},
-        {"cmdImageListDown", r.buttons[kButtonDown]},
-        {"cmdImageListUp", r.buttons[kButtonUp]},
-        {"cmdImageListAdd", r.buttons[kButtonAdd]},
-        {"cmdImageListAddOpen", r.buttons[kButtonAddOpen]},
-    };
-    for (const auto& [name, rect] : expected) {
-      const QRect actual = Control<QWidget>(name)->geometry();
-      const QRect wanted = Pixels(rect);
-      const bool near = qAbs(actual.left() - wanted.left()) <= 1 &&
-                        qAbs(actual.top() - wanted.top()) <= 1 &&
-                        qAbs(actual.width() - wanted.width()) <= 1 &&
-                        qAbs(actual.height() - wanted.height()) <= 1;
-      QVERIFY2(near, name);
+    QList<std::pair<const char*, TwipRect>> expected = {
+        {"fraImageView", r.fraImageView}, {"fraImageList", r.fraImageList},
+        {"vistaro", r.vistaro},           {"chkView", r.chkView},
+        {"cboView", r.cboView},           {"txtImageListAdd", r.txtImageListAdd},
+        {"lstImageList", r.lstImageList}};
+    for (int b = 0; b < kButtonCount; ++b) expected.append({kButtons[b], r.buttons[b]});
+    for (const auto& [name, t] : expected) {
+      const QRect actual = Control(name)->geometry();
+      const QRect wanted(qRound(t.left / 15), qRound(t.top / 15), qRound(t.width / 15),
+                         qRound(t.height / 15));
+      QVERIFY2((actual.topLeft() - wanted.topLeft()).manhattanLength() <= 1 &&
+                   qAbs(actual.width() - wanted.width()) <= 1 &&
+                   qAbs(actual.height() - wanted.height()) <= 1,
+               name);
     }
   }
-  // Frames meet with their gap and fill the width; buttons at the bottom right.
-  auto* listFrame = Control<QWidget>("fraImageList");
-  QCOMPARE(listFrame->geometry().right() + 1, 901);
-  const QRect remove = Control<QWidget>("cmdImageListRemove")->geometry();
-  QCOMPARE(remove.right() + 1, listFrame->width() - 4);
-  QCOMPARE(remove.bottom() + 1, listFrame->height() - 4);
+  QCOMPARE(Control("fraImageList")->geometry().right() + 1, 901);
 }
 
-void tst_frmMain::tooSmallWindowSnapsBackToTheMinimum() {
+void tst_frmMain::minimumAndMinimisedWindow() {
   Start();
-  window_->resize(300, 40);
+  driver_.Window()->resize(300, 40);
   // 7620 x 1275 twips, borders and title bar included.
-  QTRY_COMPARE(window_->frameGeometry().size(), QSize(508, 85));
-  QCOMPARE(Control<QWidget>("fraImageList")->geometry().right() + 1, window_->width());
-  window_->resize(300, 400);
-  QTRY_COMPARE(window_->frameGeometry().width(), 508);
-  QCOMPARE(window_->height(), 400);
-}
+  QTRY_COMPARE(driver_.Window()->frameGeometry().size(), QSize(508, 85));
+  QCOMPARE(Control("fraImageList")->geometry().right() + 1, driver_.Window()->width());
 
-void tst_frmMain::minimisedWindowMovesNothing() {
-  Start();
-  auto* box = Control<QWidget>("vistaro");
-  window_->showMinimized();
-  QTRY_VERIFY(window_->isMinimized());
-  const QRect before = box->geometry();
-  window_->resize(800, 500);
-  QCoreApplication::processEvents();
-  QCOMPARE(box->geometry(), before);
-  window_->showNormal();
-  QTRY_VERIFY(!window_->isMinimized());
-  QTRY_COMPARE(Control<QWidget>("fraImageList")->geometry().right() + 1, window_->width());
+  // While minimised a resize moves nothing; restoring lays the window out
+  // again.
+  const QRect laidOut = Control("vistaro")->geometry();
+  driver_.Window()->showMinimized();
+  QTRY_VERIFY(driver_.Window()->isMinimized());
+  Control("vistaro")->setGeometry(0, 0, 10, 10);
+  QResizeEvent resize(driver_.Window()->size(), driver_.Window()->size());
+  QCoreApplication::sendEvent(driver_.Window(), &resize);
+  QCOMPARE(Control("vistaro")->geometry(), QRect(0, 0, 10, 10));
+  driver_.Window()->showNormal();
+  QTRY_COMPARE(Control("vistaro")->geometry(), laidOut);
+  driver_.Window()->resize(800, 500);
+  QTRY_COMPARE(Control("fraImageList")->geometry().right() + 1, 800);
 }
 
 void tst_frmMain::closeAndReopenRestoresListAndCurrentEntry() {
@@ -237,58 +175,46 @@ void tst_frmMain::closeAndReopenRestoresListAndCurrentEntry() {
   for (const QString& name : {c, a, b, a}) modMain::SharedImageList()->Add(name);
   Start();
   auto* list = Control<QListWidget>("lstImageList");
-  QCOMPARE(list->count(), 4);
   QCOMPARE(list->currentRow(), -1);
   list->setCurrentRow(2);
   Close();
-  QCOMPARE(platform_->settings->values.value(kLastSelectedKey), b);
+  QCOMPARE(Stored(kLastSelected), b);
 
-  // Second lifetime: the stored list, in its order, with b current again.
-  int paints = 0;
+  // Second lifetime: the stored list in its order, b current but not selected.
   Start();
-  connect(Control<DisplayBox>("vistaro"), &DisplayBox::Paint, this, [&paints] { ++paints; });
   list = Control<QListWidget>("lstImageList");
   QStringList shown;
   for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
   QCOMPARE(shown, QStringList({c, a, b, a}));
   QCOMPARE(list->currentRow(), 2);
   QVERIFY(list->selectedItems().isEmpty());
-  Control<QWidget>("vistaro")->repaint();
-  QVERIFY(paints > 0);
 
-  // The same name twice: the first occurrence becomes current.
+  // The same name twice: its first occurrence becomes current.
   list->setCurrentRow(3);
   Close();
-  QCOMPARE(platform_->settings->values.value(kLastSelectedKey), a);
+  QCOMPARE(Stored(kLastSelected), a);
   Start();
   QCOMPARE(Control<QListWidget>("lstImageList")->currentRow(), 1);
 }
 
-void tst_frmMain::storedSelectionNoLongerListedLeavesNoCurrentEntry() {
-  const QString a = MakeFile(dir_->path(), QStringLiteral("a.png"));
-  platform_->settings->values[kContentKey] = QStringLiteral("\"%1\"").arg(a);
-  platform_->settings->values[kLastSelectedKey] = dir_->filePath(QStringLiteral("gone.png"));
-  Start();
-  auto* list = Control<QListWidget>("lstImageList");
-  QCOMPARE(list->count(), 1);
-  QCOMPARE(list->currentRow(), -1);
-  QVERIFY(platform_->messages->shown.isEmpty());
-  // Closing with entries but none current stores the empty text.
-  Close();
-  QVERIFY(platform_->settings->values.contains(kLastSelectedKey));
-  QCOMPARE(platform_->settings->values.value(kLastSelectedKey), QString());
-  QCOMPARE(platform_->settings->values.value(kContentKey), QStringLiteral("\"%1\"").arg(a));
-}
-
-void tst_frmMain::firstStartStoresEmptySelection() {
+void tst_frmMain::staleOrMissingSelectionLeavesNoCurrentEntry() {
+  // First start: nothing stored; closing stores the empty texts.
   Start();
   QCOMPARE(Control<QListWidget>("lstImageList")->count(), 0);
-  QCOMPARE(Control<QListWidget>("lstImageList")->currentRow(), -1);
-  QCOMPARE(Control<QComboBox>("cboView")->currentText(), QStringLiteral("Original"));
   Close();
-  QVERIFY(platform_->settings->values.contains(kLastSelectedKey));
-  QCOMPARE(platform_->settings->values.value(kLastSelectedKey), QString());
-  QCOMPARE(platform_->settings->values.value(kContentKey), QString());
+  QCOMPARE(Stored(kLastSelected), QString());
+  QCOMPARE(Stored(kContent), QString());
+
+  const QString a = MakeFile(dir_->path(), QStringLiteral("a.png"));
+  platform_.settings->values[kContent] = QStringLiteral("\"%1\"").arg(a);
+  platform_.settings->values[kLastSelected] = dir_->filePath(QStringLiteral("gone.png"));
+  Start();
+  QCOMPARE(Control<QListWidget>("lstImageList")->count(), 1);
+  QCOMPARE(Control<QListWidget>("lstImageList")->currentRow(), -1);
+  QVERIFY(platform_.messages->shown.isEmpty());
+  Close();
+  QCOMPARE(Stored(kLastSelected), QString());
+  QCOMPARE(Stored(kContent), QStringLiteral("\"%1\"").arg(a));
 }
 
 QTEST_MAIN(tst_frmMain)
