@@ -194,8 +194,20 @@ std::vector<std::wstring> RawListing(const std::wstring& pattern) {
   return names;
 }
 
+// Removes the folder and what it holds, one level deep. Process numbers come
+// back under Wine, so a folder of an earlier run may still be there.
+void RemoveFolder(const std::wstring& folder) {
+  for (const std::wstring& name : RawListing(folder + L"\\*")) {
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 void TestPatternListing() {
   const std::wstring folder = TempFolder(L"zv-listing");
+  RemoveFolder(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::vector<std::wstring> plain{
       L"k.bmp", L"B.bmp", L"z1.bmp", L"a.bmp", L"\x65E5\x672C.bmp", L"m2.bmp", L"c.bmp"};
@@ -225,6 +237,7 @@ void TestPatternListing() {
   CHECK_EQ(win32::ListPlainFiles(folder + L"\\"), none);
   CHECK_EQ(win32::ListPlainFiles(L""), none);
   CHECK_EQ(win32::ListPlainFiles(folder + std::wstring(L"\\k.bmp\0*", 8)), none);
+  RemoveFolder(folder);
 }
 
 bool UnderWine() {
