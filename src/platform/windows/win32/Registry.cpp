@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cwchar>
 #include <cwctype>
 
 #include "platform/windows/win32/Win32Error.h"

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace win32 {
 
 namespace {
