@@ -171,14 +171,11 @@ void TestRegistryValues() {
 
   win32::DeleteRegistryValue(path);
   CHECK_EQ(ReadRegistryText(subKey, L"Wert \x03A9", &type), std::wstring(L"<missing>"));
-  const auto again = ExpectError([&] { win32::DeleteRegistryValue(path); }, "second delete");
-  CHECK_EQ(again.Code(), ERROR_FILE_NOT_FOUND);
-  CHECK_EQ(again.HResult(), static_cast<std::int32_t>(0x80070002u));
-  CHECK(!again.SystemText().empty() && again.SystemText().back() != L'\n');
-  CHECK(again.Message().find(path) != std::wstring::npos);
   const auto noKey = ExpectError(
       [] { win32::DeleteRegistryValue(std::wstring(kTestKey) + L"\\Missing\\V"); }, "no key");
   CHECK_EQ(noKey.Code(), ERROR_FILE_NOT_FOUND);
+  CHECK_EQ(noKey.HResult(), static_cast<std::int32_t>(0x80070002u));
+  CHECK(!noKey.SystemText().empty() && noKey.SystemText().back() != L'\n');
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZVistaroLayerTests");
 }
 
