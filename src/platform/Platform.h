@@ -16,7 +16,8 @@
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  virtual QString Read(const QString& application, const QString& section, const QString& key) = 0;
+  virtual QString Read(const QString& application, const QString& section,
+                       const QString& key) = 0;
   virtual void Write(const QString& application, const QString& section, const QString& key,
                      const QString& value) = 0;
 };
