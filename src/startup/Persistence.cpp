@@ -54,7 +54,10 @@ void LoadImageListSetting() {
 }
 
 void SaveImageListSetting() {
-  const std::unique_ptr<StringList> names = ImageListReference()->FileNames();
+  // A run that never needed the list (nothing stored, the window closed at
+  // once) has none; it stores the empty list instead of failing.
+  const std::unique_ptr<StringList> names =
+      ImageListReference() ? ImageListReference()->FileNames() : ZVRImageList().FileNames();
   WriteSetting(QLatin1String(kImageListContentKey), names->Text());
   ImageListReference().reset();
   ReleaseMainForm();

@@ -82,7 +82,8 @@ void ReleaseMainForm();
 void LoadImageListSetting();
 
 // Stores the shared list under "ImageListContent", then clears the module's
-// references to the image list and the main window.
+// references to the image list and the main window. Without a list (none
+// was ever needed) it stores the empty list.
 void SaveImageListSetting();
 
 }  // namespace modMain

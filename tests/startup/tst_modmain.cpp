@@ -1,3 +1,4 @@
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -27,7 +28,9 @@ class tst_modMain : public QObject {
   void failedRotationWritesNothingMore();
   void windowModeWithoutDisplayCreatesNoWindow();
   void sharedImageListIsOneObject();
+  void savingWithoutAListStoresTheEmptyList();
   void unhandledErrorLines();
+  void errorInAnEventHandlerEndsTheProgram();
 
  private:
   bool RunMain(const QString& commandLine) {
@@ -125,11 +128,29 @@ void tst_modMain::sharedImageListIsOneObject() {
   QCOMPARE(SharedImageList()->Count(), 1);
 }
 
+void tst_modMain::savingWithoutAListStoresTheEmptyList() {
+  // No list was ever needed in this run: nothing loaded, nothing asked for.
+  Store({MakeFile(dir_->path(), "a.png")}, QString());
+  SaveImageListSetting();
+  QCOMPARE(platform_->settings->values.value(kContent), QString());
+}
+
 void tst_modMain::unhandledErrorLines() {
   QCOMPARE(UnhandledErrorLine(ProgramError(kErrInvalidParameter, "x", "Invalid Parameter")),
            "ZVistaro02: Error -2147213311 - Invalid Parameter");
   QCOMPARE(UnhandledErrorLine(NoDisplayError()), "ZVistaro02: no display to open the window on");
   QCOMPARE(UnhandledErrorLine(std::bad_alloc()), "ZVistaro02: Error 7 - Out of memory");
+}
+
+void tst_modMain::errorInAnEventHandlerEndsTheProgram() {
+  QProcess program;
+  program.start(ZV_THROWING_HANDLER, {});
+  QVERIFY(program.waitForFinished(30000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program.exitCode(), 1);
+  QCOMPARE(program.readAllStandardError(),
+           QByteArray("ZVistaro02: Error -2147213311 - Invalid Parameter\n"));
+  QVERIFY(program.readAllStandardOutput().isEmpty());
 }
 
 QTEST_MAIN(tst_modMain)
