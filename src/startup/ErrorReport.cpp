@@ -17,6 +17,8 @@ constexpr int kStyleCritical = 16;
 constexpr int kExitAfterError = 1;
 constexpr qint32 kErrOutOfMemory = 7;
 constexpr qint32 kErrInternal = 51;
+constexpr char kOutOfMemory[] = "Out of memory";
+constexpr char kInternalError[] = "Internal error (%1)";
 
 QString ErrorText(qint32 number, const QString& description) {
   return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" - ") + description;
@@ -28,10 +30,10 @@ QString ErrorTextOf(const std::exception& error) {
   }
   if (dynamic_cast<const NoDisplayError*>(&error)) return QString::fromUtf8(error.what());
   if (dynamic_cast<const std::bad_alloc*>(&error)) {
-    return ErrorText(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    return ErrorText(kErrOutOfMemory, QString::fromLatin1(kOutOfMemory));
   }
-  return ErrorText(kErrInternal, QStringLiteral("Internal error (") +
-                                     QString::fromUtf8(error.what()) + QLatin1Char(')'));
+  return ErrorText(kErrInternal,
+                   QString::fromLatin1(kInternalError).arg(QString::fromUtf8(error.what())));
 }
 
 void ShowErrorBox(const QString& line) {

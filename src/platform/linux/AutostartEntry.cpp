@@ -24,6 +24,16 @@ constexpr char kDesktopGroup[] = "Desktop Entry";
 constexpr char kReservedInExec[] = " \t\n\"'\\><~|&;$*?#()`";
 constexpr char kEscapedInQuotes[] = "\"`$\\";
 
+constexpr char kInvalidPath[] =
+    "Invalid registry path \"%1\": only values of the current user's Run key are kept on this "
+    "system";
+constexpr char kControlCharacter[] =
+    "Cannot write the logon entry %1: its name or value holds a control character";
+constexpr char kCannotCreateFolder[] = "Path/File access error: cannot create the folder %1";
+constexpr char kCannotWrite[] = "Path/File access error: cannot write the logon entry %1 (%2)";
+constexpr char kNoEntry[] = "Unable to remove registry key \"%1\": there is no logon entry %2";
+constexpr char kCannotDelete[] = "Path/File access error: cannot delete the logon entry %1 (%2)";
+
 [[noreturn]] void Fail(qint32 number, const QString& description) {
   throw ProgramError(number, QStringLiteral("ZVistaro02"), description);
 }
@@ -87,9 +97,7 @@ QString DesktopExecLine(const QString& commandLine) {
 QString AutostartRegistry::EntryFile(const QString& path) const {
   const QString name = RunValueName(path);
   if (name.isEmpty() || name.contains(QLatin1Char('\\'))) {
-    Fail(kErrInvalidArgument, QStringLiteral("Invalid registry path \"") + path +
-                                  QStringLiteral("\": only values of the current user's Run "
-                                                 "key are kept on this system"));
+    Fail(kErrInvalidArgument, QString::fromLatin1(kInvalidPath).arg(path));
   }
   QString fileName = name;
   for (QChar& ch : fileName) {
@@ -105,12 +113,10 @@ void AutostartRegistry::RegWrite(const QString& path, const QString& value) {
   // GKeyFile would escape a line break, but the entry must not be able to
   // carry anything the user cannot see in the value.
   if (HoldsControlCharacter(path) || HoldsControlCharacter(value)) {
-    Fail(kErrInvalidArgument, QStringLiteral("Cannot write the logon entry ") + file +
-                                  QStringLiteral(": its name or value holds a control character"));
+    Fail(kErrInvalidArgument, QString::fromLatin1(kControlCharacter).arg(file));
   }
   if (!QDir().mkpath(folder_)) {
-    Fail(kErrPathFileAccess,
-         QStringLiteral("Path/File access error: cannot create the folder ") + folder_);
+    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotCreateFolder).arg(folder_));
   }
   const std::unique_ptr<GKeyFile, KeyFileDeleter> entry(g_key_file_new());
   g_key_file_set_string(entry.get(), kDesktopGroup, "Type", "Application");
@@ -120,10 +126,7 @@ void AutostartRegistry::RegWrite(const QString& path, const QString& value) {
                         DesktopExecLine(value).toUtf8().constData());
   GError* error = nullptr;
   if (!g_key_file_save_to_file(entry.get(), QFile::encodeName(file).constData(), &error)) {
-    Fail(kErrPathFileAccess, QStringLiteral("Path/File access error: cannot write the logon "
-                                            "entry ") +
-                                 file + QStringLiteral(" (") + TakeMessage(error) +
-                                 QLatin1Char(')'));
+    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotWrite).arg(file, TakeMessage(error)));
   }
 }
 
@@ -134,11 +137,8 @@ void AutostartRegistry::RegDelete(const QString& path) {
   if (::unlink(name.constData()) == 0) return;
   const int reason = errno;
   if (reason == ENOENT) {
-    Fail(kErrNoSuchValue, QStringLiteral("Unable to remove registry key \"") + path +
-                              QStringLiteral("\": there is no logon entry ") + file);
+    Fail(kErrNoSuchValue, QString::fromLatin1(kNoEntry).arg(path, file));
   }
-  Fail(kErrPathFileAccess, QStringLiteral("Path/File access error: cannot delete the logon "
-                                          "entry ") +
-                               file + QStringLiteral(" (") +
-                               QString::fromLocal8Bit(std::strerror(reason)) + QLatin1Char(')'));
+  Fail(kErrPathFileAccess,
+       QString::fromLatin1(kCannotDelete).arg(file, QString::fromLocal8Bit(std::strerror(reason))));
 }

@@ -8,7 +8,10 @@
 
 namespace {
 
-constexpr char kWriteFailed[] = "Path/File access error: the settings could not be stored in ";
+constexpr char kWriteFailed[] =
+    "Path/File access error: the settings could not be stored in %1 (%2)";
+constexpr char kFolderNotCreated[] = "its folder cannot be created";
+constexpr char kFileNotReplaced[] = "the file cannot be replaced";
 
 QString SettingsKey(const QString& section, const QString& key) {
   return section + QLatin1Char('/') + key;
@@ -18,12 +21,12 @@ QString SettingsKey(const QString& section, const QString& key) {
 // once more tells the user why (permission, full disk, a folder in the way).
 QString WriteFailureReason(const QString& path) {
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-    return QStringLiteral("its folder cannot be created");
+    return QString::fromLatin1(kFolderNotCreated);
   }
   QSaveFile probe(path);
   if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
   probe.cancelWriting();
-  return QStringLiteral("the file cannot be replaced");
+  return QString::fromLatin1(kFileNotReplaced);
 }
 
 }  // namespace
@@ -62,6 +65,5 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
   if (settings.status() == QSettings::NoError) return;
   const QString path = FilePath(application);
   throw ProgramError(kErrPathFileAccess, QStringLiteral("ZVistaro02"),
-                     QLatin1String(kWriteFailed) + path + QStringLiteral(" (") +
-                         WriteFailureReason(path) + QLatin1Char(')'));
+                     QString::fromLatin1(kWriteFailed).arg(path, WriteFailureReason(path)));
 }
