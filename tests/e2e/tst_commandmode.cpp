@@ -125,7 +125,7 @@ void tst_CommandMode::loadingDropsMissingNamesAndKeepsDuplicatesAndOddNames() {
   const QString a = session.Picture("a.png"), b = session.Picture("b.png"),
                 c = session.Picture("c.png");
   const QString blank = session.Picture("a b.png"), quote = session.Picture("q\"t.png"),
-                separator = session.Picture("s; t.png");
+                separator = session.Picture("s; t.png"), wide = session.Picture("Zörvane €.png");
   // With A, B, A, C the walk after B goes back to the second A, so C is
   // never reached; the missing name is skipped without a word.
   session.Store({a, session.Path("missing.png"), b, a, c}, a);
@@ -133,9 +133,9 @@ void tst_CommandMode::loadingDropsMissingNamesAndKeepsDuplicatesAndOddNames() {
   QCOMPARE(session.SetFiles(), (QStringList{b, a, b, a}));
 
   Session odd;
-  odd.Store({blank, quote, separator}, separator);
-  for (int i = 0; i < 3; ++i) QCOMPARE(odd.Start({"/rotate"}).status, 0);
-  QCOMPARE(odd.SetFiles(), (QStringList{blank, quote, separator}));
+  odd.Store({blank, quote, separator, wide}, wide);
+  for (int i = 0; i < 4; ++i) QCOMPARE(odd.Start({"/rotate"}).status, 0);
+  QCOMPARE(odd.SetFiles(), (QStringList{blank, quote, separator, wide}));
 }
 
 void tst_CommandMode::unknownLastOrRefusedFileChangesNothing() {
