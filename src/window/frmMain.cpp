@@ -20,6 +20,7 @@
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
 #include "window/Layout.h"
+#include "window/WindowIcon.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ float ToTwips(int pixels, double dpi) {
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent) {
   setWindowTitle(kDesignCaption);
+  setWindowIcon(LoadWindowIcon());
   QFont small = font();
   small.setPointSizeF(kFontPointSize);
   setFont(small);

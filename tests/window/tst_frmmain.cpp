@@ -56,6 +56,7 @@ class tst_frmMain : public QObject {
 void tst_frmMain::controlsCaptionsAndTabOrder() {
   Start();
   QCOMPARE(driver_.Window()->windowTitle(), modMain::VersionTitle());
+  QCOMPARE(driver_.Window()->windowIcon().availableSizes(), QList<QSize>({{16, 16}, {32, 32}}));
   QCOMPARE(Control<QGroupBox>("fraImageView")->title(), QStringLiteral("Image View"));
   QCOMPARE(Control<QGroupBox>("fraImageList")->title(), QStringLiteral("Image &List"));
   QCOMPARE(Control<QCheckBox>("chkView")->text(), QStringLiteral("&View"));
