@@ -18,12 +18,6 @@ const QString kInvalidPicture = QStringLiteral("Invalid picture");
 // 200 MB), small enough that an absurd header is still refused.
 constexpr int kAllocationLimitMb = 1024;
 
-// Below this quality the JPEG decoder shrinks by a power of two while it
-// decodes instead of decoding every pixel first.
-constexpr int kShrinkWhileDecodingQuality = 49;
-
-constexpr int kLargestShrink = 8;
-
 [[noreturn]] void Raise(qint32 number, const QString& description) {
   throw ProgramError(number, QLatin1String(modMain::kProjectName), description);
 }
@@ -72,18 +66,9 @@ QImage Picture::DecodeClip(const QRect& clip) const {
 }
 
 QImage Picture::DecodeScaled(const QSize& size) const {
-  int shrink = kLargestShrink;
-  while (shrink > 1 && (pixelSize_.width() / shrink < size.width() ||
-                        pixelSize_.height() / shrink < size.height())) {
-    shrink /= 2;
-  }
   const auto reader = OpenReader(fileName_);
-  if (shrink > 1) {
-    reader->setQuality(kShrinkWhileDecodingQuality);
-    reader->setScaledSize(QSize(pixelSize_.width() / shrink, pixelSize_.height() / shrink));
-  }
+  reader->setScaledSize(size);
   const QImage image = reader->read();
   if (image.isNull()) RaiseInvalidPicture();
-  if (image.size() == size) return image;
-  return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return image;
 }

@@ -21,9 +21,9 @@ class Picture {
 
   // The pixels inside clip (picture pixels), at full resolution.
   QImage DecodeClip(const QRect& clip) const;
-  // The whole picture at exactly the given size, smoothly scaled. Decoders
-  // that can shrink while decoding do so first, by the largest power of two
-  // that keeps at least the requested size.
+  // The whole picture at the given size, smoothly scaled. A JPEG decoder
+  // shrinks while it decodes, so a large photo costs little more than
+  // reading its file.
   QImage DecodeScaled(const QSize& size) const;
 
   // Pixels to HIMETRIC, rounded half away from zero.
