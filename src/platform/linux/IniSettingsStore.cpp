@@ -1,8 +1,19 @@
 #include "platform/linux/IniSettingsStore.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
+#include <QSettings>
 #include <QStringList>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
 
 #include "errors/ProgramError.h"
 
@@ -12,21 +23,64 @@ constexpr char kWriteFailed[] =
     "Path/File access error: the settings could not be stored in %1 (%2)";
 constexpr char kFolderNotCreated[] = "its folder cannot be created";
 constexpr char kFileNotReplaced[] = "the file cannot be replaced";
+constexpr char kNotWrittenInFull[] = "the new file could not be written in full";
+constexpr char kLockTimedOut[] = "another program kept it locked";
+
+// How long a write waits for another program's write of the same file.
+constexpr int kLockWaitMs = 10000;
+
+using Values = std::map<QString, QVariant>;
 
 QString SettingsKey(const QString& section, const QString& key) {
   return section + QLatin1Char('/') + key;
 }
 
-// QSettings reports only that a write failed. Trying the same atomic write
-// once more tells the user why (permission, full disk, a folder in the way).
-QString WriteFailureReason(const QString& path) {
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-    return QString::fromLatin1(kFolderNotCreated);
-  }
+[[noreturn]] void Fail(const QString& path, const QString& reason) {
+  throw ProgramError(kErrPathFileAccess, QStringLiteral("ZVistaro02"),
+                     QString::fromLatin1(kWriteFailed).arg(path, reason));
+}
+
+// Why nothing can be created beside the file (permission, a folder in the
+// way), found by trying the same atomic write once.
+QString CreateFailureReason(const QString& path) {
   QSaveFile probe(path);
   if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
   probe.cancelWriting();
   return QString::fromLatin1(kFileNotReplaced);
+}
+
+Values ReadValues(const QString& file) {
+  QSettings settings(file, QSettings::IniFormat);
+  Values values;
+  // A damaged file can hold a line without a key, which no value is under.
+  for (const QString& key : settings.allKeys()) {
+    if (!key.isEmpty()) values[key] = settings.value(key);
+  }
+  return values;
+}
+
+// Copies the current file (none counts as empty) to the scratch file, its
+// permissions too. Any short write fails here, before the current file is
+// touched.
+void CopyCurrent(const QString& path, const QString& scratch) {
+  QByteArray content;
+  QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  if (QFileInfo::exists(path)) {
+    permissions = QFileInfo(path).permissions();
+    QFile current(path);
+    if (!QFileInfo(path).isFile() || !current.open(QIODevice::ReadOnly)) {
+      Fail(path, QString::fromLatin1(kFileNotReplaced));
+    }
+    content = current.readAll();
+  }
+  QFile copy(scratch);
+  if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) Fail(path, copy.errorString());
+  copy.setPermissions(permissions);
+  if (copy.write(content) != content.size() || !copy.flush()) {
+    const QString reason = copy.errorString();
+    copy.close();
+    Fail(path, reason);
+  }
 }
 
 }  // namespace
@@ -37,17 +91,11 @@ QString IniSettingsStore::FilePath(const QString& application) const {
   return folder_ + QLatin1Char('/') + application + QStringLiteral(".ini");
 }
 
-QSettings& IniSettingsStore::File(const QString& application) {
-  auto& settings = files_[application];
-  if (!settings) {
-    settings = std::make_unique<QSettings>(FilePath(application), QSettings::IniFormat);
-  }
-  return *settings;
-}
-
 QString IniSettingsStore::Read(const QString& application, const QString& section,
                                const QString& key) {
-  const QVariant value = File(application).value(SettingsKey(section, key));
+  // A fresh reader each time: another program may have changed the file.
+  const QVariant value =
+      QSettings(FilePath(application), QSettings::IniFormat).value(SettingsKey(section, key));
   // An unquoted value holding commas, as a hand-edited file may have, comes
   // back from QSettings as a list; joining it keeps the text instead of
   // losing it.
@@ -59,11 +107,43 @@ QString IniSettingsStore::Read(const QString& application, const QString& sectio
 
 void IniSettingsStore::Write(const QString& application, const QString& section, const QString& key,
                              const QString& value) {
-  QSettings& settings = File(application);
-  settings.setValue(SettingsKey(section, key), value);
-  settings.sync();
-  if (settings.status() == QSettings::NoError) return;
   const QString path = FilePath(application);
-  throw ProgramError(kErrPathFileAccess, QStringLiteral("ZVistaro02"),
-                     QString::fromLatin1(kWriteFailed).arg(path, WriteFailureReason(path)));
+  if (!QDir().mkpath(folder_)) Fail(path, QString::fromLatin1(kFolderNotCreated));
+  // The lock file QSettings itself uses, so that a write of another program
+  // never falls between reading the current file and replacing it.
+  QLockFile lock(path + QStringLiteral(".lock"));
+  if (!lock.tryLock(kLockWaitMs)) {
+    Fail(path, lock.error() == QLockFile::LockFailedError ? QString::fromLatin1(kLockTimedOut)
+                                                          : CreateFailureReason(path));
+  }
+  const QString scratch = path + QStringLiteral(".new-") + QString::number(::getpid());
+  QFile::remove(scratch);
+  try {
+    ReplaceWithScratch(path, scratch, SettingsKey(section, key), value);
+  } catch (...) {
+    QFile::remove(scratch);
+    throw;
+  }
+}
+
+// QSettings does not notice every short write (a full disk, a file size
+// limit) and would put a cut-off file in place of a whole one. So the new
+// file is made beside the current one, checked to hold every value, and
+// only then renamed over it.
+void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& scratch,
+                                          const QString& settingsKey, const QString& value) {
+  CopyCurrent(path, scratch);
+  Values expected = ReadValues(scratch);
+  expected[settingsKey] = value;
+  {
+    QSettings settings(scratch, QSettings::IniFormat);
+    settings.setValue(settingsKey, value);
+    settings.sync();
+    if (settings.status() == QSettings::AccessError) Fail(path, CreateFailureReason(scratch));
+  }
+  if (ReadValues(scratch) != expected) Fail(path, QString::fromLatin1(kNotWrittenInFull));
+  if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) !=
+      0) {
+    Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+  }
 }

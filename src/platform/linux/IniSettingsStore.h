@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QSettings>
 #include <QString>
-
-#include <map>
-#include <memory>
 
 #include "platform/Platform.h"
 
@@ -15,17 +11,18 @@ class IniSettingsStore : public SettingsStore {
  public:
   explicit IniSettingsStore(QString folder);
   QString Read(const QString& application, const QString& section, const QString& key) override;
-  // Stores the value at once. QSettings replaces the file atomically, so a
-  // write that fails leaves the previous file whole; the failure is raised
-  // as error 75 naming the file and the reason.
+  // Stores the value at once, changing no other value of the file, even one
+  // that another program wrote since this one read the file. The file is
+  // replaced atomically, so a write that fails leaves the previous file
+  // whole; the failure is raised as error 75 naming the file and the reason.
   void Write(const QString& application, const QString& section, const QString& key,
              const QString& value) override;
 
   QString FilePath(const QString& application) const;
 
  private:
-  QSettings& File(const QString& application);
+  static void ReplaceWithScratch(const QString& path, const QString& scratch,
+                                 const QString& settingsKey, const QString& value);
 
   QString folder_;
-  std::map<QString, std::unique_ptr<QSettings>> files_;
 };
