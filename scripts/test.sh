@@ -29,4 +29,4 @@ if ! ctest --test-dir "$ZV_ROOT/build-fuzz" --output-on-failure --verbose --time
   exit 1
 fi
 # The executions of each target, then ctest's own summary.
-grep -E '(Test +#|Done [0-9]+ runs|peak_rss|tests passed|Total Test)' "$fuzzlog"
+grep -E '(Test +#|Done [0-9]+ runs|peak_rss|accepted|tests passed|Total Test)' "$fuzzlog"

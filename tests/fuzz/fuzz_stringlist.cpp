@@ -36,8 +36,8 @@ void CheckRoundTrip(const QString& text, const QString& separator, const QString
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(data),
-                                          static_cast<qsizetype>(size / 2));
+  const QString text =
+      QString::fromUtf16(reinterpret_cast<const char16_t*>(data), static_cast<qsizetype>(size / 2));
   CheckRoundTrip(text, QStringLiteral("; "), QStringLiteral("\""));
   CheckRoundTrip(text, QStringLiteral(" "), QStringLiteral("\""));
   CheckRoundTrip(text, QString(QChar(u'\0')), QString());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a fixed time from a scratch copy of its seeds and
 # prints how many inputs it executed. Any crash, leak, timeout or sanitizer
-# report fails the run.
+# report fails the run. Desktop entries that a target keeps in ./samples
+# must then pass desktop-file-validate.
 set -euo pipefail
 fuzzer=$1 seeds=$2 seconds=$3
 work=$(mktemp -d)
@@ -12,3 +13,9 @@ cd "$work"
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   "$work/corpus" 2>"$work/log" || { tail -n 60 "$work/log"; exit 1; }
 grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/log"
+shopt -s nullglob
+samples=("$work"/samples/*.desktop)
+for sample in "${samples[@]}"; do
+  desktop-file-validate "$sample" || { echo "rejected: $sample"; cat "$sample"; exit 1; }
+done
+[ ${#samples[@]} -eq 0 ] || echo "desktop-file-validate accepted ${#samples[@]} sampled entries"

@@ -1,0 +1,83 @@
+// Loading the stored list from whatever the settings file holds never
+// crashes and only ever adds names of existing files. The first byte picks
+// the case: 0 puts the remaining bytes in the settings file as they are;
+// anything else stores the remaining bytes (as UTF-8 text) as the list value
+// through the settings store, which must read it back unchanged from the
+// file.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "imagelist/ZVRImageList.h"
+#include "platform/Platform.h"
+#include "platform/linux/IniSettingsStore.h"
+#include "startup/VersionText.h"
+#include "startup/modMain.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("Main");
+
+// Names that the seeds refer to: plain files, one with a blank, one with a
+// quote and one with the separator; a folder named like a picture.
+void MakePictures() {
+  QDir().mkpath(QStringLiteral("pics/folder.png"));
+  for (const char* name : {"pics/a.png", "pics/a b.png", "pics/q\"t.png", "pics/s; t.png"}) {
+    QFile file(QString::fromUtf8(name));
+    if (!file.open(QIODevice::WriteOnly)) abort();
+  }
+}
+
+QString Folder() { return QDir::current().absoluteFilePath(QStringLiteral("settings")); }
+
+// A store that has not read the file yet, so every read parses it anew.
+void InstallFreshStore() {
+  auto platform = std::make_unique<Platform>();
+  platform->settings = std::make_unique<IniSettingsStore>(Folder());
+  InstallPlatform(std::move(platform));
+}
+
+void StoreValue(const QString& text) {
+  InstallFreshStore();
+  CurrentPlatform().settings->Write(modMain::ApplicationTitle(), kSection,
+                                    QLatin1String(modMain::kImageListContentKey), text);
+  InstallFreshStore();
+  if (modMain::ReadSetting(QLatin1String(modMain::kImageListContentKey)) != text) abort();
+}
+
+void StoreBytes(const QByteArray& bytes) {
+  QFile file(IniSettingsStore(Folder()).FilePath(modMain::ApplicationTitle()));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+    abort();
+  }
+  file.close();
+  InstallFreshStore();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  MakePictures();
+  QDir().mkpath(Folder());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const QByteArray rest(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
+  if (data[0] == 0) {
+    StoreBytes(rest);
+  } else {
+    StoreValue(QString::fromUtf8(rest));
+  }
+  modMain::SharedImageList()->Clear();
+  modMain::LoadImageListSetting();
+  for (const QString& name : *modMain::SharedImageList()) {
+    if (!QFileInfo(name).isFile()) abort();
+  }
+  return 0;
+}
