@@ -2,8 +2,9 @@
 // Exec line, read back through GLib and split by the desktop-entry quoting
 // rules, gives the same arguments as the command line itself; a command
 // line holding a control character is refused with a numbered error and
-// writes nothing. Every 200th entry written is kept in ./samples, for
-// desktop-file-validate to check after the run.
+// writes nothing. The first entries written (the seeds among them) and
+// every 200th after them are kept in ./samples, for desktop-file-validate
+// to check after the run.
 #include <QDir>
 #include <QFile>
 
@@ -21,6 +22,7 @@
 
 namespace {
 
+constexpr int kFirstKept = 40;
 constexpr int kSampleEvery = 200;
 constexpr int kMostSamples = 500;
 
@@ -95,7 +97,8 @@ QString ReadExec(const QString& file) {
 
 void KeepSample(const QString& file) {
   static int written = 0, kept = 0;
-  if (++written % kSampleEvery != 0 || kept >= kMostSamples) return;
+  ++written;
+  if ((written > kFirstKept && written % kSampleEvery != 0) || kept >= kMostSamples) return;
   QFile::copy(file, QStringLiteral("samples/%1.desktop").arg(++kept));
 }
 
