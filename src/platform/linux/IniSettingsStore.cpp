@@ -116,10 +116,14 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
     Fail(path, lock.error() == QLockFile::LockFailedError ? QString::fromLatin1(kLockTimedOut)
                                                           : CreateFailureReason(path));
   }
-  const QString scratch = path + QStringLiteral(".new-") + QString::number(::getpid());
+  // A settings file that is a link to one kept elsewhere stays a link: the
+  // file it points to is the one replaced.
+  const QFileInfo info(path);
+  const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+  const QString scratch = target + QStringLiteral(".new-") + QString::number(::getpid());
   QFile::remove(scratch);
   try {
-    ReplaceWithScratch(path, scratch, SettingsKey(section, key), value);
+    ReplaceWithScratch(target, scratch, SettingsKey(section, key), value);
   } catch (...) {
     QFile::remove(scratch);
     throw;
