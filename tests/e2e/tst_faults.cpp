@@ -157,6 +157,8 @@ void tst_Faults::damagedSettingsFile_data() {
       << QByteArray(kGarbageFirst, sizeof kGarbageFirst - 1) << 0 << 2;
   QTest::newRow("garbage only") << QByteArray(kGarbageOnly, sizeof kGarbageOnly - 1) << 1 << -1;
   QTest::newRow("empty") << QByteArray() << 1 << -1;
+  // Marks the case of a folder in place of the file.
+  QTest::newRow("a folder in its place") << QByteArray("/") << 1 << -1;
 }
 
 // A damaged file never crashes the rotation: what still reads is used, and
@@ -169,12 +171,18 @@ void tst_Faults::damagedSettingsFile() {
   content.replace("@A", world.pictures[0].toUtf8())
       .replace("@B", world.pictures[1].toUtf8())
       .replace("@C", world.pictures[2].toUtf8());
-  MakeFile(world.ConfigFolder(), QFileInfo(world.SettingsFile()).fileName(), content);
+  const bool folder = content == "/";
+  if (folder) {
+    QVERIFY(QDir().mkdir(world.SettingsFile()));
+  } else {
+    MakeFile(world.ConfigFolder(), QFileInfo(world.SettingsFile()).fileName(), content);
+  }
   const auto [status, err] = world.Rotate();
   QCOMPARE(status, expectedStatus);
   if (expectedLast == -1) {
     QCOMPARE(err, QByteArray(kInvalidParameter));
-    QCOMPARE(ReadAll(world.SettingsFile()), content);
+    QCOMPARE(QFileInfo(world.SettingsFile()).isDir(), folder);
+    if (!folder) QCOMPARE(ReadAll(world.SettingsFile()), content);
   } else {
     QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY(world.Stored().has_value());
