@@ -4,6 +4,8 @@
 
 #include "kit/KitGlobal.h"
 #include "platform/linux/wallpaper/CommandWallpaper.h"
+#include "platform/linux/wallpaper/GSettingsWallpaper.h"
+#include "platform/linux/wallpaper/X11Wallpaper.h"
 
 namespace {
 
@@ -68,8 +70,19 @@ std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
   const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
                                         !qEnvironmentVariableIsEmpty("SWAYSOCK"));
   switch (desktop) {
+    case Desktop::kGnome:
+    case Desktop::kUnity:
+    case Desktop::kBudgie:
+      return std::make_unique<GSettingsWallpaper>(GnomeBackground());
+    case Desktop::kCinnamon:
+      return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
+    case Desktop::kMate:
+      return std::make_unique<GSettingsWallpaper>(MateBackground());
     case Desktop::kNone:
-      return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+      if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+      }
+      return std::make_unique<X11Wallpaper>();
     default:
       return std::make_unique<NoWallpaper>(QStringLiteral("this desktop (XDG_CURRENT_DESKTOP=") +
                                            qEnvironmentVariable("XDG_CURRENT_DESKTOP") +
