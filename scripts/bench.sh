@@ -23,14 +23,18 @@ make_pictures() {
 }
 
 # Hard links to the picture, one per list entry, so that every stored name
-# names an existing file (start-up drops the names of missing files).
+# names an existing plain file (start-up drops the names of missing files).
+# A file takes at most 65,000 links, so every 60,000 entries get a copy.
 make_links() {
-  local picture=$1 count=$2 folder=$data/links-$1
+  local picture=$1 count=$2 folder=$data/links-$1 copy
   [ -e "$folder/$count.jpg" ] && return 0
   mkdir -p "$folder"
-  perl -e 'my ($p, $f, $n) = @ARGV; for my $i (1 .. $n) {
-             my $l = "$f/$i.jpg"; link($p, $l) or die "$l: $!" unless -e $l }' \
-    "$data/$picture.jpg" "$folder" "$count"
+  for copy in $(seq 0 $(((count - 1) / 60000))); do
+    [ -e "$folder/.copy-$copy.jpg" ] || cp "$data/$picture.jpg" "$folder/.copy-$copy.jpg"
+  done
+  perl -e 'my ($f, $n) = @ARGV; for my $i (1 .. $n) {
+             my $p = "$f/.copy-" . int(($i - 1) / 60000) . ".jpg";
+             my $l = "$f/$i.jpg"; link($p, $l) or die "$l: $!" unless -e $l }' "$folder" "$count"
 }
 
 # The settings file as the program keeps it: the list in ImageListContent

@@ -1,13 +1,14 @@
 #include "platform/linux/wallpaper/X11Wallpaper.h"
 
 #include <QImageReader>
+#include <QPainter>
+#include <QSysInfo>
 #include <QtEndian>
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 namespace {
+
+// Converted pixels go to the server in bands of about this size, so that the
+// converted copy never costs a second picture's worth of memory.
+constexpr quint64 kConvertedBandBytes = 1 << 20;
 
 struct Disconnect {
   void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
@@ -95,14 +100,11 @@ int Stride(int width, const PixelLayout& layout) {
 
 // One row of the picture in the server's pixel format.
 void PackRow(const QRgb* source, int width, const PixelLayout& layout, uchar* target) {
-  const bool plain = layout.bitsPerPixel == 32 && layout.redMask == 0xff0000 &&
-                     layout.greenMask == 0xff00 && layout.blueMask == 0xff;
   for (int x = 0; x < width; ++x) {
     const QRgb rgb = source[x];
-    const quint32 pixel = plain ? (rgb & 0xffffff)
-                                : Channel(qRed(rgb), layout.redMask) |
-                                      Channel(qGreen(rgb), layout.greenMask) |
-                                      Channel(qBlue(rgb), layout.blueMask);
+    const quint32 pixel = Channel(qRed(rgb), layout.redMask) |
+                          Channel(qGreen(rgb), layout.greenMask) |
+                          Channel(qBlue(rgb), layout.blueMask);
     if (layout.bitsPerPixel == 32) {
       layout.bigEndian ? qToBigEndian<quint32>(pixel, target + 4 * x)
                        : qToLittleEndian<quint32>(pixel, target + 4 * x);
@@ -113,24 +115,40 @@ void PackRow(const QRgb* source, int width, const PixelLayout& layout, uchar* ta
   }
 }
 
+// Whether the server takes the picture's own rows as they are: 32-bit
+// pixels 0xXXRRGGBB in this machine's byte order.
+bool TakesRowsAsTheyAre(const PixelLayout& layout) {
+  return layout.bitsPerPixel == 32 && layout.redMask == 0xff0000 && layout.greenMask == 0xff00 &&
+         layout.blueMask == 0xff &&
+         layout.bigEndian == (QSysInfo::ByteOrder == QSysInfo::BigEndian);
+}
+
 // Sends the picture into the pixmap in bands that fit the server's request
-// size limit. False when the server reported an error.
+// size limit, converting each band into the server's pixel format unless it
+// takes the rows as they are. False when the server reported an error.
 bool UploadPicture(xcb_connection_t* connection, xcb_pixmap_t pixmap, xcb_gcontext_t gc,
                    const QImage& picture, const PixelLayout& layout, uint8_t depth) {
-  const int stride = Stride(picture.width(), layout);
+  const bool direct = TakesRowsAsTheyAre(layout);
+  const int stride = direct ? int(picture.bytesPerLine()) : Stride(picture.width(), layout);
   const quint64 maxBytes = quint64(xcb_get_maximum_request_length(connection)) * 4 - 64;
-  const int rowsPerBand = int(std::clamp<quint64>(maxBytes / stride, 1, quint64(picture.height())));
-  std::vector<uchar> band(size_t(stride) * rowsPerBand);
+  const quint64 bandBytes = direct ? maxBytes : std::min<quint64>(maxBytes, kConvertedBandBytes);
+  const int rowsPerBand =
+      int(std::clamp<quint64>(bandBytes / stride, 1, quint64(picture.height())));
+  std::vector<uchar> band(direct ? 0 : size_t(stride) * rowsPerBand);
   std::vector<xcb_void_cookie_t> cookies;
   for (int top = 0; top < picture.height(); top += rowsPerBand) {
     const int rows = std::min(rowsPerBand, picture.height() - top);
-    for (int row = 0; row < rows; ++row) {
-      PackRow(reinterpret_cast<const QRgb*>(picture.constScanLine(top + row)), picture.width(),
-              layout, band.data() + size_t(stride) * row);
+    const uchar* data = picture.constScanLine(top);
+    if (!direct) {
+      for (int row = 0; row < rows; ++row) {
+        PackRow(reinterpret_cast<const QRgb*>(picture.constScanLine(top + row)), picture.width(),
+                layout, band.data() + size_t(stride) * row);
+      }
+      data = band.data();
     }
-    cookies.push_back(xcb_put_image_checked(
-        connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, uint16_t(picture.width()),
-        uint16_t(rows), 0, int16_t(top), 0, depth, uint32_t(stride) * rows, band.data()));
+    cookies.push_back(xcb_put_image_checked(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
+                                            uint16_t(picture.width()), uint16_t(rows), 0,
+                                            int16_t(top), 0, depth, uint32_t(stride) * rows, data));
   }
   bool ok = true;
   for (xcb_void_cookie_t cookie : cookies) {
@@ -211,34 +229,58 @@ xcb_pixmap_t MakePixmap(xcb_connection_t* connection, xcb_screen_t* screen, cons
   return XCB_NONE;
 }
 
+// The largest of 1, 2, 4 and 8 by which the picture can be shrunk and still
+// cover the screen. JPEG decodes at these fractions directly, skipping most
+// of the work for a photo far larger than the screen.
+int DecodeReduction(QSize picture, QSize screen) {
+  int reduction = 1;
+  while (reduction < 8 && picture.width() / (2 * reduction) >= screen.width() &&
+         picture.height() / (2 * reduction) >= screen.height()) {
+    reduction *= 2;
+  }
+  return reduction;
+}
+
+// The part of the picture that covers the screen when scaled with its
+// proportions kept: the middle, cut at the two sides or at top and bottom.
+QRectF CoverSource(QSize picture, QSize screen) {
+  const double scale = std::max(double(screen.width()) / picture.width(),
+                                double(screen.height()) / picture.height());
+  const QSizeF shown(screen.width() / scale, screen.height() / scale);
+  return QRectF(
+      QPointF((picture.width() - shown.width()) / 2, (picture.height() - shown.height()) / 2),
+      shown);
+}
+
 }  // namespace
 
 QImage DecodeToCover(const QString& file, QSize screen) {
   QImageReader reader(file);
   reader.setAutoTransform(true);
-  QSize size = reader.size();
-  if (!size.isValid() || screen.isEmpty()) return {};
-  // Rotated pictures are scaled as stored and turned afterwards.
+  const QSize stored = reader.size();
+  if (!stored.isValid() || screen.isEmpty()) return {};
+  // Sizes are compared as stored; a picture turned on its side is turned
+  // after decoding. Only the part that will be shown is decoded.
   const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
   const QSize target = turned ? screen.transposed() : screen;
-  const double scale =
-      std::max(double(target.width()) / size.width(), double(target.height()) / size.height());
-  const QSize scaled(std::max(target.width(), int(std::ceil(size.width() * scale - 1e-9))),
-                     std::max(target.height(), int(std::ceil(size.height() * scale - 1e-9))));
-  reader.setScaledSize(scaled);
-  reader.setScaledClipRect(
-      QRect(QPoint((scaled.width() - target.width()) / 2, (scaled.height() - target.height()) / 2),
-            target));
-  QImage picture = reader.read();
-  if (picture.isNull()) {
+  const QRect shown = CoverSource(stored, target).toAlignedRect();
+  if (shown.size() != stored) reader.setClipRect(shown);
+  const int reduction = DecodeReduction(shown.size(), target);
+  if (reduction > 1) reader.setScaledSize(shown.size() / reduction);
+  const QImage decoded = reader.read();
+  if (decoded.isNull()) {
     TraceRefusal(QStringLiteral("cannot decode ") + file + QStringLiteral(": ") +
                  reader.errorString());
     return {};
   }
-  if (picture.size() != screen) {
-    picture = picture.scaled(screen, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  }
-  return picture.convertToFormat(QImage::Format_RGB32);
+  if (decoded.size() == screen) return decoded.convertToFormat(QImage::Format_RGB32);
+  // What is left is less than a halving, where bilinear filtering loses no
+  // detail worth the far slower area averaging.
+  QImage picture(screen, QImage::Format_RGB32);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRectF(QPointF(0, 0), screen), decoded, CoverSource(decoded.size(), screen));
+  return picture;
 }
 
 bool X11Wallpaper::Set(const QString& file) {

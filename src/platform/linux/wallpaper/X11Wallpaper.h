@@ -7,9 +7,10 @@
 #include "platform/Platform.h"
 
 // Decodes the picture scaled so that it covers a screen of the given size,
-// keeping its proportions, and cut to that size around its centre. The
-// decoder is asked for the scaled size directly, so a large photo is never
-// held at full size. A null image when the file does not decode.
+// keeping its proportions, and cut to that size around its centre. A photo
+// far larger than the screen is decoded at a fraction of its size (JPEG does
+// that directly), so it is never held at full size. A null image when the
+// file does not decode.
 QImage DecodeToCover(const QString& file, QSize screen);
 
 // Sets the wallpaper of a plain X11 session: the picture, scaled to cover the
