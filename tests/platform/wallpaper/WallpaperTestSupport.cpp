@@ -1,8 +1,10 @@
 #include "WallpaperTestSupport.h"
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -60,12 +62,19 @@ bool PrivateXServer::StartOn(int number, const QString& screen) {
   return false;
 }
 
-ProbeResult RunProbe(const QString& file, const QProcessEnvironment& environment) {
+ProbeResult RunProbe(const QString& file, const QProcessEnvironment& environment,
+                     const QString& workingDirectory) {
   QProcess probe;
   probe.setProcessEnvironment(environment);
+  probe.setWorkingDirectory(workingDirectory);
+  QEventLoop loop;
+  QObject::connect(&probe, &QProcess::finished, &loop, &QEventLoop::quit);
+  QObject::connect(&probe, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
   probe.start(QStringLiteral(ZV_WALLPAPER_PROBE), {file});
+  if (probe.state() != QProcess::NotRunning) loop.exec();
   ProbeResult result;
-  if (!probe.waitForFinished(60000) || probe.exitStatus() != QProcess::NormalExit) {
+  if (probe.state() != QProcess::NotRunning || probe.exitStatus() != QProcess::NormalExit) {
     probe.kill();
     probe.waitForFinished();
     result.trace = "probe did not finish: " + probe.readAllStandardError();
@@ -75,6 +84,25 @@ ProbeResult RunProbe(const QString& file, const QProcessEnvironment& environment
   result.accepted = result.exitCode == 0;
   result.trace = probe.readAllStandardError();
   return result;
+}
+
+PrivateBus::PrivateBus(const QProcessEnvironment& environment) {
+  process_.setProcessEnvironment(environment);
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process_.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                  QStringLiteral("--print-address=1")});
+  QDeadlineTimer deadline(15000);
+  while (!process_.canReadLine() && process_.waitForReadyRead(deadline.remainingTime())) {
+  }
+  address_ = QString::fromUtf8(process_.readLine().trimmed());
+}
+
+PrivateBus::~PrivateBus() {
+  if (process_.state() == QProcess::NotRunning) return;
+  process_.terminate();
+  if (!process_.waitForFinished(5000)) process_.kill();
+  process_.waitForFinished(5000);
 }
 
 QProcessEnvironment CleanEnvironment() {

@@ -24,6 +24,9 @@ class PrivateXServer {
   QString display_;
 };
 
+// This process's environment without the variables that choose a back-end.
+QProcessEnvironment CleanEnvironment();
+
 // What one run of wallpaper_probe did: it builds the session's wallpaper
 // back-end from its environment and sets the file, as the program does.
 struct ProbeResult {
@@ -32,7 +35,23 @@ struct ProbeResult {
   QByteArray trace;  // the refusal reasons it traced
 };
 
-ProbeResult RunProbe(const QString& file, const QProcessEnvironment& environment);
+// Runs the probe while this process's event loop goes on, so that services
+// of the test's own (on a bus or a socket) can answer it.
+ProbeResult RunProbe(const QString& file, const QProcessEnvironment& environment,
+                     const QString& workingDirectory = QString());
 
-// This process's environment without the variables that choose a back-end.
-QProcessEnvironment CleanEnvironment();
+// A D-Bus session bus of the test's own, stopped when the object goes.
+// Services the bus starts on demand get the environment given.
+class PrivateBus {
+ public:
+  explicit PrivateBus(const QProcessEnvironment& environment = CleanEnvironment());
+  ~PrivateBus();
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+
+  QString Address() const { return address_; }
+
+ private:
+  QProcess process_;
+  QString address_;
+};

@@ -76,8 +76,12 @@ void tst_WallpaperChoice::sessionPicksItsBackEnd_data() {
   QTest::newRow("settings that would not be kept are a refusal")
       << QStringList{"XDG_CURRENT_DESKTOP=MATE", "GSETTINGS_BACKEND=memory"} << false
       << "would not be kept";
-  QTest::newRow("KDE without a back-end is never painted on the root window")
-      << QStringList{"XDG_CURRENT_DESKTOP=KDE", noDisplay} << false << "not supported";
+  QTest::newRow("Plasma's refusal never falls back to the root window")
+      << QStringList{"XDG_CURRENT_DESKTOP=KDE", noDisplay,
+                     "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_.filePath("no-bus")}
+      << false << "Plasma";
+  QTest::newRow("sway by its socket, with a display")
+      << QStringList{"SWAYSOCK=" + dir_.filePath("no-sway"), noDisplay} << false << "sway";
   QTest::newRow("unknown desktop with a display uses X11")
       << QStringList{"XDG_CURRENT_DESKTOP=openbox", noDisplay} << false << "X display";
   QTest::newRow("unknown desktop without a display")

@@ -5,7 +5,11 @@
 #include "kit/KitGlobal.h"
 #include "platform/linux/wallpaper/CommandWallpaper.h"
 #include "platform/linux/wallpaper/GSettingsWallpaper.h"
+#include "platform/linux/wallpaper/LxqtWallpaper.h"
+#include "platform/linux/wallpaper/PlasmaWallpaper.h"
+#include "platform/linux/wallpaper/SwayWallpaper.h"
 #include "platform/linux/wallpaper/X11Wallpaper.h"
+#include "platform/linux/wallpaper/XfceWallpaper.h"
 
 namespace {
 
@@ -78,14 +82,22 @@ std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
       return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
     case Desktop::kMate:
       return std::make_unique<GSettingsWallpaper>(MateBackground());
+    case Desktop::kKde:
+      return std::make_unique<PlasmaWallpaper>();
+    case Desktop::kXfce:
+      return std::make_unique<XfceWallpaper>();
+    case Desktop::kLxqt:
+      return std::make_unique<LxqtWallpaper>();
+    case Desktop::kLxde:
+      return std::make_unique<CommandWallpaper>(QStringLiteral("pcmanfm --set-wallpaper"),
+                                                CommandWallpaper::FileName::kAbsolute);
+    case Desktop::kSway:
+      return std::make_unique<SwayWallpaper>();
     case Desktop::kNone:
-      if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
-      }
-      return std::make_unique<X11Wallpaper>();
-    default:
-      return std::make_unique<NoWallpaper>(QStringLiteral("this desktop (XDG_CURRENT_DESKTOP=") +
-                                           qEnvironmentVariable("XDG_CURRENT_DESKTOP") +
-                                           QStringLiteral(") is not supported yet"));
+      break;
   }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+  }
+  return std::make_unique<X11Wallpaper>();
 }
