@@ -171,9 +171,6 @@ void tst_SessionWallpapers::plasmaGetsTheScriptAndHonoursItsErrors() {
   QVERIFY(!locked.accepted);
   QVERIFY2(locked.trace.contains("Widgets are locked"), locked.trace.constData());
 
-  session.insert("KDE_SESSION_VERSION", "4");
-  QVERIFY(!RunProbe(picture_, session).accepted);
-  QCOMPARE(shell.calls.size(), 2);
   QDBusConnection::disconnectFromBus("plasma");
 }
 

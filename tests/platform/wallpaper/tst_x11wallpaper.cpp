@@ -45,7 +45,6 @@ class tst_X11Wallpaper : public QObject {
   void rootWindowShowsThePictureCovered();
   void previousPixmapIsFreed();
   void unusableFileLeavesTheRootAsItWas();
-  void refusedWithoutAServer();
 
  private:
   struct Root {
@@ -211,15 +210,6 @@ void tst_X11Wallpaper::unusableFileLeavesTheRootAsItWas() {
     VerifyBands();
   }
   QCOMPARE(trace.Lines().size(), 3);
-}
-
-void tst_X11Wallpaper::refusedWithoutAServer() {
-  const QString file = SaveAs(Bands(), dir_.filePath("any.png"), "png");
-  qputenv("DISPLAY", ":68.0-not-there");
-  TraceRecorder trace;
-  QVERIFY(!X11Wallpaper().Set(file));
-  QCOMPARE(trace.Lines().size(), 1);
-  QVERIFY(trace.Lines().first().contains("X display"));
 }
 
 QTEST_GUILESS_MAIN(tst_X11Wallpaper)
