@@ -8,6 +8,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+
 #include "display/DisplayBox.h"
 #include "imagelist/ZVRImageList.h"
 #include "support/TestSupport.h"
@@ -102,17 +104,21 @@ void tst_HostilePictures::absurdHeaderShowsTheErrorQuicklyInBoundedMemory() {
   modMain::SharedImageList()->Add(MakeFile(dir_->path(), "huge.png", ClaimedPng(50000, 50000)));
   Open();
   const long before = PeakRssKb();
+  qint64 slowest = 0;
   for (int mode = 0; mode <= 3; ++mode) {
     QElapsedTimer timer;
     timer.start();
     modes_->setCurrentIndex(mode);
     QCOMPARE(Inner(), Expected(kInvalidPicture));
-    QVERIFY2(timer.elapsed() < 2000,
-             qPrintable(QStringLiteral("mode %1 took %2 ms").arg(mode).arg(timer.elapsed())));
+    slowest = std::max(slowest, timer.elapsed());
+    QVERIFY2(slowest < 2000,
+             qPrintable(QStringLiteral("mode %1 took %2 ms").arg(mode).arg(slowest)));
   }
   const long grown = PeakRssKb() - before;
-  qInfo("50000 x 50000 PNG header: peak RSS %ld KiB before, %ld KiB after drawing every mode",
-        before, before + grown);
+  qInfo(
+      "50000 x 50000 PNG header: peak RSS %ld KiB before, %ld KiB after drawing every mode; "
+      "slowest mode %lld ms",
+      before, before + grown, static_cast<long long>(slowest));
   QVERIFY2(grown < 64 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(grown)));
 }
 

@@ -6,6 +6,9 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
 
 #include "kit/StringList.h"
 #include "platform/linux/IniSettingsStore.h"
