@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +85,31 @@ void CopyCurrent(const QString& path, const QString& scratch) {
   }
 }
 
+timespec ModificationTime(const QString& file) {
+  struct stat status {};
+  if (::stat(QFile::encodeName(file).constData(), &status) != 0) return {};
+  return status.st_mtim;
+}
+
+// QSettings rereads a file only when its size or modification time changed,
+// and two writes within one tick of the file system's clock can leave both
+// as they were: every reader of the first would keep it. So a file that
+// takes the place of another is always dated after it.
+void DateLaterThan(const QString& file, const timespec& earlier) {
+  const timespec now = ModificationTime(file);
+  if (now.tv_sec > earlier.tv_sec ||
+      (now.tv_sec == earlier.tv_sec && now.tv_nsec > earlier.tv_nsec)) {
+    return;
+  }
+  timespec later = earlier;
+  if (++later.tv_nsec == 1000000000) {
+    later.tv_nsec = 0;
+    ++later.tv_sec;
+  }
+  const timespec times[2] = {{0, UTIME_OMIT}, later};
+  ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0);
+}
+
 }  // namespace
 
 IniSettingsStore::IniSettingsStore(QString folder) : folder_(std::move(folder)) {}
@@ -136,7 +163,10 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
 // only then renamed over it.
 void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& scratch,
                                           const QString& settingsKey, const QString& value) {
+  // The scratch file of this process's previous write, as QSettings knew it.
+  static timespec previousScratch{};
   CopyCurrent(path, scratch);
+  DateLaterThan(scratch, previousScratch);
   Values expected = ReadValues(scratch);
   expected[settingsKey] = value;
   {
@@ -146,6 +176,8 @@ void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& sc
     if (settings.status() == QSettings::AccessError) Fail(path, CreateFailureReason(scratch));
   }
   if (ReadValues(scratch) != expected) Fail(path, QString::fromLatin1(kNotWrittenInFull));
+  DateLaterThan(scratch, ModificationTime(path));
+  previousScratch = ModificationTime(scratch);
   if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) !=
       0) {
     Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
