@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 QString FolderSeparator() { return QStringLiteral("/"); }
@@ -6,5 +7,6 @@ QString FolderSeparator() { return QStringLiteral("/"); }
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
   platform->wallpaper = CreateLinuxWallpaper();
+  platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;
 }
