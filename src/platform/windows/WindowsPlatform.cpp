@@ -1,0 +1,15 @@
+#include "platform/Platform.h"
+#include "platform/windows/WindowsServices.h"
+
+QString FolderSeparator() { return QStringLiteral("\\"); }
+
+std::unique_ptr<Platform> CreatePlatform() {
+  auto platform = std::make_unique<Platform>();
+  platform->settings = std::make_unique<WindowsSettings>();
+  platform->registry = std::make_unique<WindowsRegistry>();
+  platform->wallpaper = std::make_unique<WindowsWallpaper>();
+  platform->messages = std::make_unique<WindowsMessageBoxes>();
+  platform->patterns = std::make_unique<WindowsPatternListing>();
+  platform->process = std::make_unique<WindowsProcessInfo>();
+  return platform;
+}

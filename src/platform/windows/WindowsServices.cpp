@@ -1,0 +1,103 @@
+#include "platform/windows/WindowsServices.h"
+
+#include <QSettings>
+
+#include "errors/Errors.h"
+#include "kit/KitGlobal.h"
+#include "platform/windows/win32/FileListing.h"
+#include "platform/windows/win32/Process.h"
+#include "platform/windows/win32/Registry.h"
+#include "platform/windows/win32/Wallpaper.h"
+#include "platform/windows/win32/Win32Error.h"
+
+namespace {
+
+// The Win32 code travels as its HRESULT, the number Windows programs report
+// for it, with the system's text as the description.
+[[noreturn]] void RaiseWin32Error(const win32::Win32Error& error) {
+  throw ProgramError(error.HResult(), QLatin1String(modMain::kProjectName),
+                     QString::fromStdWString(error.Message()));
+}
+
+QString SettingsLocation(const QString& application) {
+  return QStringLiteral("HKEY_CURRENT_USER\\Software\\") + application;
+}
+
+}  // namespace
+
+QString WindowsSettings::Read(const QString& application, const QString& section,
+                              const QString& key) {
+  const QSettings settings(SettingsLocation(application), QSettings::NativeFormat);
+  return settings.value(section + QLatin1Char('/') + key).toString();
+}
+
+void WindowsSettings::Write(const QString& application, const QString& section, const QString& key,
+                            const QString& value) {
+  QSettings settings(SettingsLocation(application), QSettings::NativeFormat);
+  settings.setValue(section + QLatin1Char('/') + key, value);
+  settings.sync();
+  if (settings.status() != QSettings::NoError) {
+    throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
+                       QStringLiteral("Path/File access error: cannot store %1 in %2\\%3")
+                           .arg(key, SettingsLocation(application), section));
+  }
+}
+
+void WindowsRegistry::RegWrite(const QString& path, const QString& value) {
+  try {
+    win32::WriteRegistryString(path.toStdWString(), value.toStdWString());
+  } catch (const win32::Win32Error& error) {
+    RaiseWin32Error(error);
+  }
+}
+
+void WindowsRegistry::RegDelete(const QString& path) {
+  try {
+    win32::DeleteRegistryValue(path.toStdWString());
+  } catch (const win32::Win32Error& error) {
+    RaiseWin32Error(error);
+  }
+}
+
+bool WindowsWallpaper::Set(const QString& file) {
+  try {
+    win32::SetDesktopWallpaper(file.toStdWString());
+    return true;
+  } catch (const win32::Win32Error& error) {
+    KitGlobal().Trace(
+        QStringLiteral("wallpaper refused: ") + QString::fromStdWString(error.Message()), 0);
+    return false;
+  }
+}
+
+QStringList WindowsPatternListing::Matches(const QString& pattern) {
+  QStringList names;
+  for (const std::wstring& name : win32::ListPlainFiles(pattern.toStdWString())) {
+    names.append(QString::fromStdWString(name));
+  }
+  return names;
+}
+
+QString WindowsProcessInfo::CommandLineText() {
+  return QString::fromStdWString(win32::CommandLineArgumentsText());
+}
+
+QString WindowsProcessInfo::ExecutableName() {
+  try {
+    return QString::fromStdWString(win32::ExecutableBaseName());
+  } catch (const win32::Win32Error& error) {
+    RaiseWin32Error(error);
+  }
+}
+
+bool WindowsProcessInfo::HasInteractiveDisplay() {
+  // Tests run Qt offscreen; a message box there would wait for nobody.
+  const QByteArray qpa = qgetenv("QT_QPA_PLATFORM");
+  if (qpa.startsWith("offscreen") || qpa.startsWith("minimal")) return false;
+  return win32::HasInteractiveWindowStation();
+}
+
+void WindowsProcessInfo::Trace(const QString& line) {
+  win32::WriteDebugTrace(line.toStdWString());
+  WriteDefaultTrace(line);
+}
