@@ -3,8 +3,8 @@
 #include "imagelist/ZVRImageList.h"
 #include "kit/StringList.h"
 #include "platform/Platform.h"
-#include "startup/modMain.h"
 #include "startup/VersionText.h"
+#include "startup/modMain.h"
 
 namespace modMain {
 
@@ -18,8 +18,7 @@ std::shared_ptr<ZVRImageList>& ImageListReference() {
 }  // namespace
 
 QString ReadSetting(const QString& key) {
-  return CurrentPlatform().settings->Read(ApplicationTitle(), QLatin1String(kSettingsSection),
-                                          key);
+  return CurrentPlatform().settings->Read(ApplicationTitle(), QLatin1String(kSettingsSection), key);
 }
 
 void WriteSetting(const QString& key, const QString& value) {
@@ -55,7 +54,10 @@ void LoadImageListSetting() {
 }
 
 void SaveImageListSetting() {
-  const std::unique_ptr<StringList> names = ImageListReference()->FileNames();
+  // A run that never needed the list (nothing stored, the window closed at
+  // once) has none; it stores the empty list instead of failing.
+  const std::unique_ptr<StringList> names =
+      ImageListReference() ? ImageListReference()->FileNames() : ZVRImageList().FileNames();
   WriteSetting(QLatin1String(kImageListContentKey), names->Text());
   ImageListReference().reset();
   ReleaseMainForm();

@@ -1,8 +1,24 @@
-#include <cstdio>
+#include <QApplication>
 
-#include "startup/VersionText.h"
+#include <exception>
 
+#include "kit/KitGlobal.h"
+#include "platform/GuiApplication.h"
+#include "platform/Platform.h"
+#include "startup/modMain.h"
+
+// Command mode runs without any application object unless a message box must
+// be shown; window mode creates the GUI application before the window. What
+// reaches an event handler is caught in GuiApplication::notify, what reaches
+// here in the one catch below; both report and end with exit status 1.
 int main() {
-  std::puts(qPrintable(modMain::VersionTitle()));
-  return 0;
+  KitGlobal().SetTraceSink([](const QString& line) { CurrentPlatform().process->Trace(line); });
+  GuiApplication::SetErrorHandler(&modMain::EndWithErrorReport);
+  try {
+    const int status = modMain::Main() ? QApplication::exec() : 0;
+    ReleaseGuiApplication();
+    return status;
+  } catch (const std::exception& error) {
+    modMain::EndWithErrorReport(error);
+  }
 }

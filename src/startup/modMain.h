@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <exception>
 #include <memory>
+#include <stdexcept>
 
 class ZVRImageList;
 class frmMain;
@@ -16,6 +18,49 @@ namespace modMain {
 inline constexpr char kSettingsSection[] = "Main";
 inline constexpr char kImageListContentKey[] = "ImageListContent";
 inline constexpr char kImageListLastSelectedKey[] = "ImageListLastSelected";
+
+// The program's entry: loads the stored list, reads the command line and
+// either runs one command or shows the main window. True when the window was
+// shown and the program lives on its events; false when a command ran and
+// the program ends.
+[[nodiscard]] bool Main();
+
+// Window mode without a display to open the window on.
+class NoDisplayError : public std::runtime_error {
+ public:
+  NoDisplayError() : std::runtime_error("no display to open the window on") {}
+};
+
+// The logon entry: the Run key value the platform runs at every logon.
+inline constexpr char kLogonEntryPath[] =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"
+    "Zorvane Vistaro 0.2 Wallpaper Rotation";
+
+// Hands the file to the platform as the desktop wallpaper, unchanged;
+// "Unexpected internal error" when the platform refuses it.
+void SetWallpaper(const QString& FileName);
+// Sets the wallpaper to the entry after "ImageListLastSelected" (wrapping at
+// the end) and stores it there; "Invalid Parameter" when the stored name is
+// not an entry of the list.
+void RotateWallpaper();
+// Writes the logon entry ("<executable name> /rotate") and confirms it.
+void WriteLogonEntry();
+// Deletes the logon entry; an error when there is none.
+void DeleteLogonEntry();
+
+// The list of command-line options, and showing it in a message box.
+QString CommandLineHelpText();
+void ShowCommandLineHelp();
+
+// The one line that reports an error which ended the program:
+// "ZVistaro02: Error <number> - <description>".
+QString UnhandledErrorLine(const std::exception& error);
+// Writes that line to standard error and, with an interactive display, shows
+// it in a message box. Never throws.
+void ReportUnhandledError(const std::exception& error);
+// Reports the error and ends the program at once with exit status 1, so that
+// nothing after the failing step runs.
+[[noreturn]] void EndWithErrorReport(const std::exception& error);
 
 // Reads and writes one settings value of the program (absent reads as empty).
 QString ReadSetting(const QString& key);
@@ -37,7 +82,8 @@ void ReleaseMainForm();
 void LoadImageListSetting();
 
 // Stores the shared list under "ImageListContent", then clears the module's
-// references to the image list and the main window.
+// references to the image list and the main window. Without a list (none
+// was ever needed) it stores the empty list.
 void SaveImageListSetting();
 
 }  // namespace modMain

@@ -1,11 +1,21 @@
 #include "platform/Platform.h"
+#include "platform/linux/AutostartEntry.h"
+#include "platform/linux/IniSettingsStore.h"
+#include "platform/linux/LinuxMessageBoxes.h"
 #include "platform/linux/LinuxPatternListing.h"
+#include "platform/linux/LinuxProcessInfo.h"
+#include "platform/linux/XdgConfig.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 QString FolderSeparator() { return QStringLiteral("/"); }
 
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
+  platform->settings = std::make_unique<IniSettingsStore>(XdgConfigHome());
+  platform->registry =
+      std::make_unique<AutostartRegistry>(XdgConfigHome() + QStringLiteral("/autostart"));
+  platform->process = std::make_unique<LinuxProcessInfo>();
+  platform->messages = std::make_unique<LinuxMessageBoxes>(*platform->process);
   platform->wallpaper = CreateLinuxWallpaper();
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;

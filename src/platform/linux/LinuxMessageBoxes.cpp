@@ -1,0 +1,51 @@
+#include "platform/linux/LinuxMessageBoxes.h"
+
+#include <QMessageBox>
+
+#include <cstdio>
+
+#include "platform/GuiApplication.h"
+
+namespace {
+
+// Message box styles: the icon is the style's 16s digit.
+constexpr int kIconMask = 0x70;
+constexpr int kCritical = 16;
+constexpr int kQuestion = 32;
+constexpr int kExclamation = 48;
+constexpr int kInformation = 64;
+
+QMessageBox::Icon IconOfStyle(int style) {
+  switch (style & kIconMask) {
+    case kCritical:
+      return QMessageBox::Critical;
+    case kQuestion:
+      return QMessageBox::Question;
+    case kExclamation:
+      return QMessageBox::Warning;
+    case kInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+LinuxMessageBoxes::LinuxMessageBoxes(ProcessInfo& process) : process_(process) {}
+
+void LinuxMessageBoxes::Show(const QString& prompt, int style, const QString& caption) {
+  if (!process_.HasInteractiveDisplay()) {
+    WriteConsoleMessage(prompt);
+    return;
+  }
+  EnsureGuiApplication();
+  QMessageBox box(IconOfStyle(style), caption, prompt, QMessageBox::Ok);
+  box.exec();
+}
+
+void WriteConsoleMessage(const QString& prompt) {
+  const QByteArray bytes = (prompt + QLatin1Char('\n')).toUtf8();
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  std::fflush(stdout);
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
+// path, otherwise ~/.config (a relative value is ignored, as the XDG base
+// directory rules say).
+QString XdgConfigHome();

@@ -1,0 +1,32 @@
+#include "platform/Platform.h"
+#include "startup/VersionText.h"
+#include "startup/modMain.h"
+
+namespace modMain {
+
+namespace {
+
+constexpr int kStyleInformation = 64;
+
+}  // namespace
+
+QString CommandLineHelpText() {
+  return QStringLiteral(
+      "Command-line options:\r\n"
+      "/rotate\tchange desktop-wallpaper to\r\n"
+      "\tthe next file in the current\r\n"
+      "\twallpaper's folder wich has\r\n"
+      "\tthe same extension than the\r\n"
+      "\tcurrent wallpaper\r\n"
+      "/auto\tauto-change desktop-wallpaper\r\n"
+      "\teach time the current\r\n"
+      "\tuser logs on\r\n"
+      "/remove\tstop auto-changing\r\n"
+      "\tdesktop-wallpaper");
+}
+
+void ShowCommandLineHelp() {
+  CurrentPlatform().messages->Show(CommandLineHelpText(), kStyleInformation, ApplicationTitle());
+}
+
+}  // namespace modMain

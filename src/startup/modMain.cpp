@@ -1,0 +1,47 @@
+#include "startup/modMain.h"
+
+#include "kit/KitGlobal.h"
+#include "platform/GuiApplication.h"
+#include "platform/Platform.h"
+#include "window/frmMain.h"
+
+namespace modMain {
+
+namespace {
+
+constexpr char kRotateOption[] = "/rotate";
+constexpr char kAutoOption[] = "/auto";
+constexpr char kRemoveOption[] = "/remove";
+
+// Only the first argument counts; it is compared lower-cased, as a whole.
+void RunCommand(const QString& option) {
+  if (option == QLatin1String(kRotateOption) || option == QLatin1String(kAutoOption)) {
+    RotateWallpaper();
+    if (option == QLatin1String(kAutoOption)) WriteLogonEntry();
+  } else if (option == QLatin1String(kRemoveOption)) {
+    DeleteLogonEntry();
+  } else {
+    ShowCommandLineHelp();
+  }
+}
+
+void ShowMainForm() {
+  if (!CurrentPlatform().process->HasInteractiveDisplay()) throw NoDisplayError();
+  EnsureGuiApplication();
+  SharedMainForm()->show();
+}
+
+}  // namespace
+
+bool Main() {
+  LoadImageListSetting();
+  KitGlobal().Arguments().SetText(CurrentPlatform().process->CommandLineText());
+  if (KitGlobal().Arguments().Count() > 0) {
+    RunCommand(KitGlobal().Arguments().Item(1).toLower());
+    return false;
+  }
+  ShowMainForm();
+  return true;
+}
+
+}  // namespace modMain

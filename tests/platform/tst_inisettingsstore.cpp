@@ -1,0 +1,86 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "errors/ProgramError.h"
+#include "platform/linux/IniSettingsStore.h"
+#include "platform/linux/XdgConfig.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+constexpr char kApplication[] = "Zorvane Vistaro 0.2";
+
+}  // namespace
+
+class tst_IniSettingsStore : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void valuesComeBackExactlyFromTheFile();
+  void handEditedListIsJoinedBack();
+  void failedWriteIsRaisedAndKeepsTheFile();
+  void configFolderFollowsXdg();
+};
+
+void tst_IniSettingsStore::valuesComeBackExactlyFromTheFile() {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath("not yet there");
+  // What INI files treat specially: comment characters, quotes, commas,
+  // blanks at either end, Qt's own type prefix, line breaks.
+  const QStringList values{"",       " lead and trail ", "\"/a b.png\"; \"/c,d.png\"",
+                           "# hash", "@ByteArray(x)",    "Zörvane\nline"};
+  {
+    IniSettingsStore store(folder);
+    QCOMPARE(store.Read(kApplication, "Main", "Absent"), QString());
+    for (int i = 0; i < values.size(); ++i) {
+      store.Write(kApplication, "Main", "Key" + QString::number(i), values[i]);
+    }
+    QCOMPARE(store.FilePath(kApplication), folder + "/Zorvane Vistaro 0.2.ini");
+  }
+  QFile file(folder + "/Zorvane Vistaro 0.2.ini");
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QVERIFY(file.readAll().startsWith("[Main]\n"));
+  IniSettingsStore fresh(folder);
+  for (int i = 0; i < values.size(); ++i) {
+    QCOMPARE(fresh.Read(kApplication, "Main", "Key" + QString::number(i)), values[i]);
+  }
+  QCOMPARE(fresh.Read(kApplication, "Other", "Key1"), QString());
+}
+
+void tst_IniSettingsStore::handEditedListIsJoinedBack() {
+  QTemporaryDir dir;
+  MakeFile(dir.path(), "Zorvane Vistaro 0.2.ini",
+           "[Main]\nImageListLastSelected=/p/a, b.png\nImageListContent=/p/x.png\n");
+  IniSettingsStore store(dir.path());
+  QCOMPARE(store.Read(kApplication, "Main", "ImageListLastSelected"), "/p/a, b.png");
+  QCOMPARE(store.Read(kApplication, "Main", "ImageListContent"), "/p/x.png");
+}
+
+void tst_IniSettingsStore::failedWriteIsRaisedAndKeepsTheFile() {
+  QTemporaryDir dir;
+  // A folder where the file should be: no write can succeed.
+  QVERIFY(QDir(dir.path()).mkdir("Zorvane Vistaro 0.2.ini"));
+  IniSettingsStore store(dir.path());
+  try {
+    store.Write(kApplication, "Main", "Key", "value");
+    QFAIL("the write was reported as done");
+  } catch (const ProgramError& error) {
+    QCOMPARE(error.Number(), kErrPathFileAccess);
+    QVERIFY2(error.Description().contains(dir.filePath("Zorvane Vistaro 0.2.ini")),
+             qPrintable(error.Description()));
+  }
+  QVERIFY(QFileInfo(dir.filePath("Zorvane Vistaro 0.2.ini")).isDir());
+}
+
+void tst_IniSettingsStore::configFolderFollowsXdg() {
+  qputenv("HOME", "/home/someone");
+  qputenv("XDG_CONFIG_HOME", "/x/config/");
+  QCOMPARE(XdgConfigHome(), "/x/config");
+  qputenv("XDG_CONFIG_HOME", "relative/config");
+  QCOMPARE(XdgConfigHome(), "/home/someone/.config");
+  qunsetenv("XDG_CONFIG_HOME");
+  QCOMPARE(XdgConfigHome(), "/home/someone/.config");
+}
+
+QTEST_GUILESS_MAIN(tst_IniSettingsStore)
+#include "tst_inisettingsstore.moc"
