@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// A picture file whose header has been read: its size is known, its pixels
+// are decoded only on request and only as far as they are shown. Failures
+// are numbered errors: 53 "File not found" for a file that is missing or
+// cannot be read, 481 "Invalid picture" for one that is no readable picture.
+class Picture {
+ public:
+  // Opens the file and reads its header. The HIMETRIC size (hundredths of a
+  // millimetre) is worked out at the given resolution.
+  static Picture Load(const QString& fileName, double dpiX, double dpiY);
+
+  QSize PixelSize() const { return pixelSize_; }
+  int HimetricWidth() const { return himetricWidth_; }
+  int HimetricHeight() const { return himetricHeight_; }
+
+  // The pixels inside clip (picture pixels), at full resolution.
+  QImage DecodeClip(const QRect& clip) const;
+  // The whole picture at the given size, smoothly scaled. A JPEG decoder
+  // shrinks while it decodes, so a large photo costs little more than
+  // reading its file.
+  QImage DecodeScaled(const QSize& size) const;
+
+  // Pixels to HIMETRIC, rounded half away from zero.
+  static int ToHimetric(int pixels, double dpi);
+
+ private:
+  Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY);
+  [[noreturn]] static void RaiseInvalidPicture();
+
+  QString fileName_;
+  QSize pixelSize_;
+  int himetricWidth_ = 0;
+  int himetricHeight_ = 0;
+};
