@@ -42,10 +42,35 @@ def wait_for(what, condition, timeout=20.0):
     fail("timed out waiting for " + what)
 
 
+def display_in_use(number):
+    """Whether a live X server holds the display's lock file."""
+    try:
+        with open("/tmp/.X%d-lock" % number) as lock:
+            os.kill(int(lock.read().strip()), 0)
+        return True
+    except FileNotFoundError:
+        return False
+    except (ValueError, ProcessLookupError):
+        return False
+    except PermissionError:
+        return True
+
+
+def stop(process):
+    """Ends a process we started; SIGTERM first, so that Xvfb removes its lock."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def start_xvfb():
-    """Starts Xvfb on the first free display of our range; returns (process, name)."""
+    """Starts Xvfb on the first free display of our range; returns (process, connection, name)."""
     for number in DISPLAYS:
-        if os.path.exists("/tmp/.X%d-lock" % number):
+        if display_in_use(number):
             continue
         name = ":%d" % number
         server = subprocess.Popen(
@@ -57,8 +82,7 @@ def start_xvfb():
                 return server, display.Display(name), name
             except (error.DisplayError, error.ConnectionClosedError):
                 time.sleep(0.05)
-        server.kill()
-        server.wait()
+        stop(server)
     fail("no free X display in %d-%d" % (DISPLAYS[0], DISPLAYS[-1]))
 
 
@@ -100,6 +124,39 @@ def stored_list(path):
     return [entry.replace('""', '"') for entry in re.findall(r'"((?:[^"]|"")*)"', value)]
 
 
+def drive(program, pictures, connection, name):
+    """Starts the program, adds a name and a pattern, closes it; returns its status."""
+    env = dict(os.environ, DISPLAY=name, QT_QPA_PLATFORM="xcb")
+    if env.get("ASAN_OPTIONS"):
+        env["ASAN_OPTIONS"] += ":suppressions=" + os.path.join(
+            os.path.dirname(os.path.abspath(__file__)), "asan-xcb.supp")
+    viewer = subprocess.Popen([program], env=env, cwd=pictures)
+    try:
+        def shown():
+            if viewer.poll() is not None:
+                fail("the program ended with status %d before showing its window"
+                     % viewer.returncode)
+            return program_window(connection)
+
+        window = wait_for("the window", shown)
+
+        def xdotool(*args):
+            subprocess.run(["xdotool", *args], env=env, check=True)
+
+        wid = str(window.id)
+        xdotool("windowfocus", "--sync", wid)
+        xdotool("mousemove", "--window", wid, str(TEXT_BOX[0]), str(TEXT_BOX[1]), "click", "1")
+        xdotool("type", "--delay", "20", pictures + "/c.dib")
+        xdotool("key", "Return")
+        xdotool("key", "ctrl+a")
+        xdotool("type", "--delay", "20", pictures + "/*.bmp")
+        xdotool("key", "Return")
+        send_close(connection, window)
+        return viewer.wait(timeout=30)
+    finally:
+        stop(viewer)
+
+
 def make_pictures(folder):
     for name in ["b.bmp", "a.bmp", "A.BMP", "c.dib", ".hidden.bmp", "with blank.bmp", "note"]:
         with open(os.path.join(folder, name), "wb") as picture:
@@ -117,30 +174,11 @@ def main():
 
 def run(program, settings, pictures):
     server, connection, name = start_xvfb()
-    env = dict(os.environ, DISPLAY=name, QT_QPA_PLATFORM="xcb")
-    viewer = subprocess.Popen([program], env=env, cwd=pictures)
     try:
-        window = wait_for("the window", lambda: program_window(connection))
-
-        def xdotool(*args):
-            subprocess.run(["xdotool", *args], env=env, check=True)
-
-        wid = str(window.id)
-        xdotool("windowfocus", "--sync", wid)
-        xdotool("mousemove", "--window", wid, str(TEXT_BOX[0]), str(TEXT_BOX[1]), "click", "1")
-        xdotool("type", "--delay", "20", pictures + "/c.dib")
-        xdotool("key", "Return")
-        xdotool("key", "ctrl+a")
-        xdotool("type", "--delay", "20", pictures + "/*.bmp")
-        xdotool("key", "Return")
-        send_close(connection, window)
-        status = viewer.wait(timeout=20)
+        status = drive(program, pictures, connection, name)
     finally:
-        if viewer.poll() is None:
-            viewer.kill()
-            viewer.wait()
-        server.kill()
-        server.wait()
+        connection.close()
+        stop(server)
     if status != 0:
         fail("exit status %d after closing the window" % status)
     expected = [pictures + "/" + entry for entry in ["c.dib", "a.bmp", "b.bmp", "with blank.bmp"]]
