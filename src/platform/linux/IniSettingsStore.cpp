@@ -15,9 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 
 #include "errors/ProgramError.h"
+#include "platform/linux/IniText.h"
 
 namespace {
 
@@ -30,8 +30,6 @@ constexpr char kLockTimedOut[] = "another program kept it locked";
 
 // How long a write waits for another program's write of the same file.
 constexpr int kLockWaitMs = 10000;
-
-using Values = std::map<QString, QVariant>;
 
 QString SettingsKey(const QString& section, const QString& key) {
   return section + QLatin1Char('/') + key;
@@ -51,37 +49,35 @@ QString CreateFailureReason(const QString& path) {
   return QString::fromLatin1(kFileNotReplaced);
 }
 
-Values ReadValues(const QString& file) {
-  QSettings settings(file, QSettings::IniFormat);
-  Values values;
-  // A damaged file can hold a line without a key, which no value is under.
-  for (const QString& key : settings.allKeys()) {
-    if (!key.isEmpty()) values[key] = settings.value(key);
+// The current file's bytes and permissions (none counts as empty).
+QByteArray ReadCurrent(const QString& path, QFileDevice::Permissions& permissions) {
+  permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  if (!QFileInfo::exists(path)) return {};
+  permissions = QFileInfo(path).permissions();
+  QFile current(path);
+  if (!QFileInfo(path).isFile() || !current.open(QIODevice::ReadOnly)) {
+    Fail(path, QString::fromLatin1(kFileNotReplaced));
   }
-  return values;
+  const QByteArray content = current.readAll();
+  if (current.error() != QFileDevice::NoError) Fail(path, current.errorString());
+  return content;
 }
 
-// Copies the current file (none counts as empty) to the scratch file, its
-// permissions too. Any short write fails here, before the current file is
-// touched.
-void CopyCurrent(const QString& path, const QString& scratch) {
-  QByteArray content;
-  QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-  if (QFileInfo::exists(path)) {
-    permissions = QFileInfo(path).permissions();
-    QFile current(path);
-    if (!QFileInfo(path).isFile() || !current.open(QIODevice::ReadOnly)) {
-      Fail(path, QString::fromLatin1(kFileNotReplaced));
-    }
-    content = current.readAll();
-  }
+// Writes the scratch file and reads it back: a short write (a full disk, a
+// file size limit) fails here, before the current file is touched.
+void WriteScratch(const QString& path, const QString& scratch, const QByteArray& content,
+                  QFileDevice::Permissions permissions) {
   QFile copy(scratch);
   if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) Fail(path, copy.errorString());
   copy.setPermissions(permissions);
-  if (copy.write(content) != content.size() || !copy.flush()) {
+  if (copy.write(content) != content.size() || !copy.flush() || ::fdatasync(copy.handle()) != 0) {
     const QString reason = copy.errorString();
     copy.close();
     Fail(path, reason);
+  }
+  copy.close();
+  if (!copy.open(QIODevice::ReadOnly) || copy.readAll() != content) {
+    Fail(path, QString::fromLatin1(kNotWrittenInFull));
   }
 }
 
@@ -150,32 +146,26 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
   const QString scratch = target + QStringLiteral(".new-") + QString::number(::getpid());
   QFile::remove(scratch);
   try {
-    ReplaceWithScratch(target, scratch, SettingsKey(section, key), value);
+    ReplaceWithScratch(target, scratch, section, key, value);
   } catch (...) {
     QFile::remove(scratch);
     throw;
   }
 }
 
-// QSettings does not notice every short write (a full disk, a file size
-// limit) and would put a cut-off file in place of a whole one. So the new
-// file is made beside the current one, checked to hold every value, and
-// only then renamed over it.
+// The new file is the current one with only this value changed, made
+// beside it and checked to hold every byte before it is renamed over it, so
+// a write that fails never leaves a cut-off file. Only the one line changes:
+// a stored list of 100,000 names is copied, not parsed and written anew.
 void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& scratch,
-                                          const QString& settingsKey, const QString& value) {
+                                          const QString& section, const QString& key,
+                                          const QString& value) {
   // The scratch file of this process's previous write, as QSettings knew it.
   static timespec previousScratch{};
-  CopyCurrent(path, scratch);
+  QFileDevice::Permissions permissions;
+  const QByteArray current = ReadCurrent(path, permissions);
+  WriteScratch(path, scratch, SetIniValue(current, section, key, value), permissions);
   DateLaterThan(scratch, previousScratch);
-  Values expected = ReadValues(scratch);
-  expected[settingsKey] = value;
-  {
-    QSettings settings(scratch, QSettings::IniFormat);
-    settings.setValue(settingsKey, value);
-    settings.sync();
-    if (settings.status() == QSettings::AccessError) Fail(path, CreateFailureReason(scratch));
-  }
-  if (ReadValues(scratch) != expected) Fail(path, QString::fromLatin1(kNotWrittenInFull));
   DateLaterThan(scratch, ModificationTime(path));
   previousScratch = ModificationTime(scratch);
   if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) !=

@@ -22,7 +22,7 @@ class IniSettingsStore : public SettingsStore {
 
  private:
   static void ReplaceWithScratch(const QString& path, const QString& scratch,
-                                 const QString& settingsKey, const QString& value);
+                                 const QString& section, const QString& key, const QString& value);
 
   QString folder_;
 };
