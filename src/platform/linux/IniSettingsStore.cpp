@@ -63,6 +63,19 @@ QByteArray ReadCurrent(const QString& path, QFileDevice::Permissions& permission
   return content;
 }
 
+// Whether the file holds exactly the content, read in pieces so that a
+// large stored list is not held twice.
+bool HoldsExactly(QFile& file, const QByteArray& content) {
+  constexpr qint64 kPiece = 1 << 16;
+  if (file.size() != content.size()) return false;
+  const QByteArrayView expected(content);
+  for (qsizetype pos = 0; pos < expected.size(); pos += kPiece) {
+    const QByteArray piece = file.read(kPiece);
+    if (piece.isEmpty() || piece != expected.sliced(pos, piece.size())) return false;
+  }
+  return file.atEnd();
+}
+
 // Writes the scratch file and reads it back: a short write (a full disk, a
 // file size limit) fails here, before the current file is touched.
 void WriteScratch(const QString& path, const QString& scratch, const QByteArray& content,
@@ -76,7 +89,7 @@ void WriteScratch(const QString& path, const QString& scratch, const QByteArray&
     Fail(path, reason);
   }
   copy.close();
-  if (!copy.open(QIODevice::ReadOnly) || copy.readAll() != content) {
+  if (!copy.open(QIODevice::ReadOnly) || !HoldsExactly(copy, content)) {
     Fail(path, QString::fromLatin1(kNotWrittenInFull));
   }
 }
@@ -163,8 +176,8 @@ void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& sc
   // The scratch file of this process's previous write, as QSettings knew it.
   static timespec previousScratch{};
   QFileDevice::Permissions permissions;
-  const QByteArray current = ReadCurrent(path, permissions);
-  WriteScratch(path, scratch, SetIniValue(current, section, key, value), permissions);
+  const QByteArray updated = SetIniValue(ReadCurrent(path, permissions), section, key, value);
+  WriteScratch(path, scratch, updated, permissions);
   DateLaterThan(scratch, previousScratch);
   DateLaterThan(scratch, ModificationTime(path));
   previousScratch = ModificationTime(scratch);

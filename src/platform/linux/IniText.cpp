@@ -1,6 +1,6 @@
 #include "platform/linux/IniText.h"
 
-#include <QList>
+#include <QByteArrayView>
 
 namespace {
 
@@ -60,27 +60,22 @@ bool AppendEscaped(QByteArray& out, char16_t c, bool afterHexEscape) {
   }
 }
 
-QByteArray Trimmed(const QByteArray& line) { return line.trimmed(); }
+bool IsSectionHeader(QByteArrayView trimmed) { return trimmed.startsWith('['); }
 
-bool IsSectionHeader(const QByteArray& trimmed) { return trimmed.startsWith('['); }
-
-QByteArray SectionName(const QByteArray& trimmed) {
+QByteArrayView SectionName(QByteArrayView trimmed) {
   const qsizetype end = trimmed.indexOf(']');
-  return trimmed.mid(1, end < 0 ? -1 : end - 1).trimmed();
+  return trimmed.sliced(1, (end < 0 ? trimmed.size() : end) - 1).trimmed();
 }
 
-bool IsKeyLine(const QByteArray& trimmed, const QByteArray& key) {
-  if (!trimmed.startsWith(key)) return false;
-  const QByteArray rest = trimmed.mid(key.size()).trimmed();
-  return rest.startsWith('=');
+bool IsKeyLine(QByteArrayView trimmed, QByteArrayView key) {
+  return trimmed.startsWith(key) && trimmed.sliced(key.size()).trimmed().startsWith('=');
 }
 
 // A line ending in an odd number of backslashes goes on in the next line.
-bool ContinuesOnNextLine(const QByteArray& line) {
-  QByteArray body = line;
-  if (body.endsWith('\r')) body.chop(1);
+bool ContinuesOnNextLine(QByteArrayView line) {
+  if (line.endsWith('\r')) line.chop(1);
   qsizetype backslashes = 0;
-  while (backslashes < body.size() && body.at(body.size() - 1 - backslashes) == '\\') {
+  while (backslashes < line.size() && line.at(line.size() - 1 - backslashes) == '\\') {
     ++backslashes;
   }
   return backslashes % 2 == 1;
@@ -124,28 +119,30 @@ QByteArray SetIniValue(const QByteArray& content, const QString& section, const 
   const QByteArray keyName = key.toUtf8();
   const QByteArray newLine = keyName + '=' + EscapeIniValue(value) + '\n';
 
-  QList<QByteArray> lines = content.split('\n');
-  const bool endsWithNewLine = content.isEmpty() || content.endsWith('\n');
-  if (endsWithNewLine) lines.removeLast();
-
   QByteArray out;
   out.reserve(content.size() + newLine.size() + sectionName.size() + 4);
   bool inSection = false;
   bool sectionSeen = false;
   bool written = false;
   bool skippingContinuation = false;
-  for (const QByteArray& line : lines) {
+  // Line by line through views of the content: the stored list alone can be
+  // megabytes long, and is copied once, into the result.
+  const QByteArrayView text(content);
+  for (qsizetype pos = 0; pos < text.size();) {
+    const qsizetype lineEnd = text.indexOf('\n', pos);
+    const QByteArrayView line = text.sliced(pos, (lineEnd < 0 ? text.size() : lineEnd) - pos);
+    pos = lineEnd < 0 ? text.size() : lineEnd + 1;
     if (skippingContinuation) {
       skippingContinuation = ContinuesOnNextLine(line);
       continue;
     }
-    const QByteArray trimmed = Trimmed(line);
+    const QByteArrayView trimmed = line.trimmed();
     if (IsSectionHeader(trimmed)) {
       if (inSection && !written) {
         out += newLine;
         written = true;
       }
-      inSection = SectionName(trimmed) == sectionName;
+      inSection = SectionName(trimmed) == QByteArrayView(sectionName);
       sectionSeen = sectionSeen || inSection;
     } else if (inSection && IsKeyLine(trimmed, keyName)) {
       if (!written) out += newLine;
