@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "platform/linux/IniSettingsStore.h"
 #include "platform/linux/IniText.h"
 #include "support/TestSupport.h"
 
@@ -28,6 +29,10 @@ class tst_IniText : public QObject {
   void otherLinesAreKept_data();
   void otherLinesAreKept();
   void fileWrittenByQSettingsKeepsItsOtherValues();
+  void onlyPlainFilesAreEditedByLine_data();
+  void onlyPlainFilesAreEditedByLine();
+  void storeWritesIntoFilesOfEveryForm_data();
+  void storeWritesIntoFilesOfEveryForm();
 };
 
 void tst_IniText::valuesReadBackThroughQSettings_data() {
@@ -113,6 +118,51 @@ void tst_IniText::fileWrittenByQSettingsKeepsItsOtherValues() {
   QCOMPARE(settings.value("Main/ImageListContent").toString(), list);
   QCOMPARE(settings.value("Main/ImageListLastSelected").toString(), "/p/new, 2.png");
   QCOMPARE(settings.value("Other/Number").toInt(), 5);
+}
+
+void tst_IniText::onlyPlainFilesAreEditedByLine_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<bool>("plain");
+  QTest::newRow("empty") << QByteArray() << true;
+  QTest::newRow("as written") << QByteArray("[Main]\nA=\"x; y\"\n\n; note\n[Other]\nB=1\n") << true;
+  QTest::newRow("continued line") << QByteArray("[Main]\nA=x\\\nKey=old\n") << false;
+  QTest::newRow("escaped key") << QByteArray("[Main]\nImage%4cist=1\n") << false;
+  QTest::newRow("line without a key") << QByteArray("[Main]\ngarbage\n") << false;
+  QTest::newRow("repeated section") << QByteArray("[Main]\nA=1\n[Main]\nB=2\n") << false;
+  QTest::newRow("carriage returns") << QByteArray("[Main]\r\nA=1\r\n") << false;
+  QTest::newRow("text after a section") << QByteArray("[Main] x\nA=1\n") << false;
+  QTest::newRow("quote left open") << QByteArray("A=\"q\n[Main]\nB=1\n") << false;
+  QTest::newRow("escaped quotes") << QByteArray("[Main]\nA=\"say \\\"hi\\\"\"\n") << true;
+}
+
+void tst_IniText::onlyPlainFilesAreEditedByLine() {
+  QFETCH(QByteArray, content);
+  QFETCH(bool, plain);
+  QCOMPARE(IsPlainIni(content), plain);
+}
+
+void tst_IniText::storeWritesIntoFilesOfEveryForm_data() { onlyPlainFilesAreEditedByLine_data(); }
+
+// Whatever form the file had, the value written is the value read, and the
+// other values QSettings read from the file before are still there.
+void tst_IniText::storeWritesIntoFilesOfEveryForm() {
+  QFETCH(QByteArray, content);
+  QTemporaryDir dir;
+  IniSettingsStore store(dir.path());
+  const QString path = store.FilePath("App");
+  MakeFile(dir.path(), "App.ini", content);
+  QMap<QString, QVariant> before;
+  {
+    QSettings settings(path, QSettings::IniFormat);
+    for (const QString& key : settings.allKeys()) before.insert(key, settings.value(key));
+  }
+  const QString value = QString::fromUtf8("\"/p/a b.png\"; \"/p/ü.jpg\"");
+  store.Write("App", "Main", "Key", value);
+  QCOMPARE(store.Read("App", "Main", "Key"), value);
+  QSettings after(path, QSettings::IniFormat);
+  for (auto it = before.cbegin(); it != before.cend(); ++it) {
+    if (it.key() != "Main/Key") QCOMPARE(after.value(it.key()), it.value());
+  }
 }
 
 QTEST_GUILESS_MAIN(tst_IniText)

@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "errors/ProgramError.h"
 #include "platform/linux/IniText.h"
@@ -47,6 +49,18 @@ QString CreateFailureReason(const QString& path) {
   if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
   probe.cancelWriting();
   return QString::fromLatin1(kFileNotReplaced);
+}
+
+using Values = std::map<QString, QVariant>;
+
+Values ReadValues(const QString& file) {
+  QSettings settings(file, QSettings::IniFormat);
+  Values values;
+  // A damaged file can hold a line without a key, which no value is under.
+  for (const QString& key : settings.allKeys()) {
+    if (!key.isEmpty()) values[key] = settings.value(key);
+  }
+  return values;
 }
 
 // The current file's bytes and permissions (none counts as empty).
@@ -166,6 +180,25 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
   }
 }
 
+// A file in any other form (edited by hand, damaged) is copied, given the
+// value by QSettings itself, and checked to hold every value it held before
+// besides the new one.
+void IniSettingsStore::RewriteThroughQSettings(const QString& path, const QString& scratch,
+                                               const QByteArray& current,
+                                               QFileDevice::Permissions permissions,
+                                               const QString& settingsKey, const QString& value) {
+  WriteScratch(path, scratch, current, permissions);
+  Values expected = ReadValues(scratch);
+  expected[settingsKey] = value;
+  {
+    QSettings settings(scratch, QSettings::IniFormat);
+    settings.setValue(settingsKey, value);
+    settings.sync();
+    if (settings.status() == QSettings::AccessError) Fail(path, CreateFailureReason(scratch));
+  }
+  if (ReadValues(scratch) != expected) Fail(path, QString::fromLatin1(kNotWrittenInFull));
+}
+
 // The new file is the current one with only this value changed, made
 // beside it and checked to hold every byte before it is renamed over it, so
 // a write that fails never leaves a cut-off file. Only the one line changes:
@@ -176,8 +209,13 @@ void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& sc
   // The scratch file of this process's previous write, as QSettings knew it.
   static timespec previousScratch{};
   QFileDevice::Permissions permissions;
-  const QByteArray updated = SetIniValue(ReadCurrent(path, permissions), section, key, value);
-  WriteScratch(path, scratch, updated, permissions);
+  QByteArray current = ReadCurrent(path, permissions);
+  if (IsPlainIni(current)) {
+    const QByteArray updated = SetIniValue(std::exchange(current, {}), section, key, value);
+    WriteScratch(path, scratch, updated, permissions);
+  } else {
+    RewriteThroughQSettings(path, scratch, current, permissions, SettingsKey(section, key), value);
+  }
   DateLaterThan(scratch, previousScratch);
   DateLaterThan(scratch, ModificationTime(path));
   previousScratch = ModificationTime(scratch);

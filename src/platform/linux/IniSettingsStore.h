@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 #include "platform/Platform.h"
@@ -21,6 +23,10 @@ class IniSettingsStore : public SettingsStore {
   QString FilePath(const QString& application) const;
 
  private:
+  static void RewriteThroughQSettings(const QString& path, const QString& scratch,
+                                      const QByteArray& current,
+                                      QFileDevice::Permissions permissions,
+                                      const QString& settingsKey, const QString& value);
   static void ReplaceWithScratch(const QString& path, const QString& scratch,
                                  const QString& section, const QString& key, const QString& value);
 

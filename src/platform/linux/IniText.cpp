@@ -1,6 +1,7 @@
 #include "platform/linux/IniText.h"
 
 #include <QByteArrayView>
+#include <QList>
 
 namespace {
 
@@ -81,7 +82,53 @@ bool ContinuesOnNextLine(QByteArrayView line) {
   return backslashes % 2 == 1;
 }
 
+// Letters, digits and a few marks: nothing QSettings would unescape.
+bool IsPlainName(QByteArrayView name) {
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == ' ' || c == '.' || c == '_' || c == '-';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+// Whether every quote the value opens is closed on its own line: QSettings
+// reads an open quote on into the lines after it.
+bool QuotesClosed(QByteArrayView value) {
+  bool inQuotes = false;
+  for (qsizetype i = 0; i < value.size(); ++i) {
+    if (value.at(i) == '\\') {
+      ++i;
+    } else if (value.at(i) == '"') {
+      inQuotes = !inQuotes;
+    }
+  }
+  return !inQuotes;
+}
+
 }  // namespace
+
+bool IsPlainIni(QByteArrayView content) {
+  if (content.contains('\r')) return false;
+  QList<QByteArrayView> sections;
+  for (qsizetype pos = 0; pos < content.size();) {
+    const qsizetype lineEnd = content.indexOf('\n', pos);
+    const QByteArrayView line =
+        content.sliced(pos, (lineEnd < 0 ? content.size() : lineEnd) - pos).trimmed();
+    pos = lineEnd < 0 ? content.size() : lineEnd + 1;
+    if (line.isEmpty() || line.startsWith(';')) continue;
+    if (ContinuesOnNextLine(line)) return false;
+    const QByteArrayView name =
+        IsSectionHeader(line) ? SectionName(line) : line.first(qMax(line.indexOf('='), 0));
+    if (name.isEmpty() || !IsPlainName(name)) return false;
+    if (!IsSectionHeader(line) && !QuotesClosed(line.sliced(name.size()))) return false;
+    if (IsSectionHeader(line)) {
+      if (!line.endsWith(']') || sections.contains(name)) return false;
+      sections.append(name);
+    }
+  }
+  return true;
+}
 
 QByteArray EscapeIniValue(const QString& value) {
   QByteArray out;

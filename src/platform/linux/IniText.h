@@ -13,6 +13,13 @@
 // ";", "," or "=" or begins or ends with a blank, "@" doubled at the start.
 QByteArray EscapeIniValue(const QString& value);
 
+// Whether the content is in the plain form this program and QSettings write:
+// section headers and key lines only (besides blank lines and ";" comments),
+// names without escapes, no line continued on the next, no repeated section,
+// no carriage return. Only such a file is edited line by line; any other is
+// left to QSettings to read and write whole.
+bool IsPlainIni(QByteArrayView content);
+
 // The file content with the key of the section set to the value: the first
 // line of the key in that section is replaced (with any continuation lines),
 // later lines of the same key in that section are dropped, and a missing key
