@@ -24,6 +24,7 @@ class tst_Package : public QObject {
 
  private:
   QString Installed(const QString& path) const { return root_.filePath("usr/" + path); }
+  bool InScratchRoot(const QString& path) const;
   QTemporaryDir work_;
   QTemporaryDir root_;
   QString package_;
@@ -32,9 +33,12 @@ class tst_Package : public QObject {
 namespace {
 
 constexpr char kHelp[] =
-    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file in the "
-    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than the\r\n\tcurrent "
-    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the current\r\n\tuser "
+    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe "
+    "next file in the "
+    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than "
+    "the\r\n\tcurrent "
+    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the "
+    "current\r\n\tuser "
     "logs on\r\n/remove\tstop auto-changing\r\n\tdesktop-wallpaper\n";
 
 QString ControlField(const QString& package, const QString& field) {
@@ -83,6 +87,10 @@ QString OwningPackage(const QString& path) {
 
 }  // namespace
 
+bool tst_Package::InScratchRoot(const QString& path) const {
+  return QFileInfo(path).canonicalFilePath().startsWith(QDir(root_.path()).canonicalPath() + '/');
+}
+
 void tst_Package::initTestCase() {
   const Finished cpack =
       RunTool(ZV_CPACK, {"--config", ZV_BUILD_DIR "/CPackConfig.cmake", "-B", work_.path()});
@@ -99,13 +107,15 @@ void tst_Package::dependsOnThePackagesOfEveryLibraryItLoads() {
   const QStringList depends = PackageNames(ControlField(package_, "Depends"));
   QVERIFY(!depends.contains("zvistaro02"));
 
-  const QStringList shipped = QDir(Installed("lib")).entryList({"libZKit10.so*"});
-  QVERIFY(!shipped.isEmpty());
+  const QString program = Installed("bin/ZVistaro02");
+  const QString zkit = ResolvedLibraries(program).value("libZKit10.so.0.2");
+  // The program loads the ZKit10 that came with it, never the build's.
+  QVERIFY2(InScratchRoot(zkit), qPrintable(zkit));
   int checked = 0;
-  for (const QString& elf : {Installed("bin/ZVistaro02"), Installed("lib/" + shipped.last())}) {
+  for (const QString& elf : {program, zkit}) {
     const QMap<QString, QString> resolved = ResolvedLibraries(elf);
     for (const QString& library : NeededLibraries(elf)) {
-      if (shipped.contains(library)) continue;
+      if (InScratchRoot(resolved.value(library))) continue;
       const QString owner = OwningPackage(resolved.value(library));
       QVERIFY2(!owner.isEmpty(), qPrintable(library + " belongs to no Debian package"));
       QVERIFY2(depends.contains(owner), qPrintable(owner + " (for " + library + ") missing"));
@@ -118,11 +128,6 @@ void tst_Package::dependsOnThePackagesOfEveryLibraryItLoads() {
 
 void tst_Package::installsTheLauncherIconsAndManualPage() {
   CheckInstalledFiles(root_.filePath("usr"));
-  if (QTest::currentTestFailed()) return;
-  // The program loads the ZKit10 that came with it, never the build's.
-  const QString zkit = ResolvedLibraries(Installed("bin/ZVistaro02")).value("libZKit10.so.0.2");
-  QCOMPARE(QFileInfo(zkit).canonicalFilePath(),
-           QFileInfo(Installed("lib/libZKit10.so.0.2")).canonicalFilePath());
 }
 
 void tst_Package::installedProgramRotatesTheWallpaper() {
