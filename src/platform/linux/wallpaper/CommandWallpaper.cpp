@@ -1,10 +1,12 @@
 #include "platform/linux/wallpaper/CommandWallpaper.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
-CommandWallpaper::CommandWallpaper(QString command) : command_(std::move(command)) {}
+CommandWallpaper::CommandWallpaper(QString command, FileName fileName)
+    : command_(std::move(command)), fileName_(fileName) {}
 
 bool CommandWallpaper::Set(const QString& file) {
   if (!IsUsablePicture(file)) return false;
@@ -14,7 +16,7 @@ bool CommandWallpaper::Set(const QString& file) {
     return false;
   }
   const QString program = arguments.takeFirst();
-  arguments.append(file);
+  arguments.append(fileName_ == FileName::kAbsolute ? QFileInfo(file).absoluteFilePath() : file);
   QProcess process;
   process.setProcessChannelMode(QProcess::ForwardedChannels);
   process.start(program, arguments);

@@ -9,9 +9,14 @@
 // appended as one more argument, and an exit status of 0 means accepted.
 class CommandWallpaper : public WallpaperSetter {
  public:
-  explicit CommandWallpaper(QString command);
+  enum class FileName {
+    kAsGiven,
+    kAbsolute,  // for programs that hand the name to a process of their own
+  };
+  explicit CommandWallpaper(QString command, FileName fileName = FileName::kAsGiven);
   bool Set(const QString& file) override;
 
  private:
   QString command_;
+  FileName fileName_;
 };

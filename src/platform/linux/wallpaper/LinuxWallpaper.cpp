@@ -4,6 +4,12 @@
 
 #include "kit/KitGlobal.h"
 #include "platform/linux/wallpaper/CommandWallpaper.h"
+#include "platform/linux/wallpaper/GSettingsWallpaper.h"
+#include "platform/linux/wallpaper/LxqtWallpaper.h"
+#include "platform/linux/wallpaper/PlasmaWallpaper.h"
+#include "platform/linux/wallpaper/SwayWallpaper.h"
+#include "platform/linux/wallpaper/X11Wallpaper.h"
+#include "platform/linux/wallpaper/XfceWallpaper.h"
 
 namespace {
 
@@ -68,11 +74,30 @@ std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
   const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
                                         !qEnvironmentVariableIsEmpty("SWAYSOCK"));
   switch (desktop) {
+    case Desktop::kGnome:
+    case Desktop::kUnity:
+    case Desktop::kBudgie:
+      return std::make_unique<GSettingsWallpaper>(GnomeBackground());
+    case Desktop::kCinnamon:
+      return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
+    case Desktop::kMate:
+      return std::make_unique<GSettingsWallpaper>(MateBackground());
+    case Desktop::kKde:
+      return std::make_unique<PlasmaWallpaper>();
+    case Desktop::kXfce:
+      return std::make_unique<XfceWallpaper>();
+    case Desktop::kLxqt:
+      return std::make_unique<LxqtWallpaper>();
+    case Desktop::kLxde:
+      return std::make_unique<CommandWallpaper>(QStringLiteral("pcmanfm --set-wallpaper"),
+                                                CommandWallpaper::FileName::kAbsolute);
+    case Desktop::kSway:
+      return std::make_unique<SwayWallpaper>();
     case Desktop::kNone:
-      return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
-    default:
-      return std::make_unique<NoWallpaper>(QStringLiteral("this desktop (XDG_CURRENT_DESKTOP=") +
-                                           qEnvironmentVariable("XDG_CURRENT_DESKTOP") +
-                                           QStringLiteral(") is not supported yet"));
+      break;
   }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+  }
+  return std::make_unique<X11Wallpaper>();
 }
