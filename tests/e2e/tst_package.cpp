@@ -33,12 +33,9 @@ class tst_Package : public QObject {
 namespace {
 
 constexpr char kHelp[] =
-    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe "
-    "next file in the "
-    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than "
-    "the\r\n\tcurrent "
-    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the "
-    "current\r\n\tuser "
+    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file in the "
+    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than the\r\n\tcurrent "
+    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the current\r\n\tuser "
     "logs on\r\n/remove\tstop auto-changing\r\n\tdesktop-wallpaper\n";
 
 QString ControlField(const QString& package, const QString& field) {
