@@ -52,40 +52,48 @@ void StringList::SetText(const QString& text) {
 }
 
 QStringList StringList::SplitQuoted(const QString& text) const {
+  // Works in runs between the next quote or separator rather than character
+  // by character: stored lists hold hundreds of thousands of names.
   QStringList items;
   QString current;
   bool inItem = false;  // a quote or a character has started the current item
-  bool inQuotes = false;
-  const auto at = [&text](qsizetype pos, const QString& what) {
-    return !what.isEmpty() && QStringView(text).mid(pos).startsWith(what);
-  };
+  const QStringView view(text);
   qsizetype pos = 0;
   while (pos < text.size()) {
-    if (inQuotes) {
-      if (at(pos, quoteEnd_)) {
-        pos += quoteEnd_.size();
-        if (at(pos, quoteEnd_)) {
-          current += quoteEnd_;
-          pos += quoteEnd_.size();
-        } else {
-          inQuotes = false;
-        }
-      } else {
-        current += text.at(pos++);
-      }
-    } else if (at(pos, separator_)) {
-      if (inItem) items.append(std::exchange(current, QString()));
-      inItem = false;
-      pos += separator_.size();
-    } else if (at(pos, quoteBegin_)) {
-      inItem = inQuotes = true;
-      pos += quoteBegin_.size();
-    } else {
+    const qsizetype separatorAt = separator_.isEmpty() ? -1 : text.indexOf(separator_, pos);
+    const qsizetype quoteAt = text.indexOf(quoteBegin_, pos);
+    if (quoteAt >= 0 && (separatorAt < 0 || quoteAt < separatorAt)) {
+      current += view.mid(pos, quoteAt - pos);
       inItem = true;
-      current += text.at(pos++);
+      pos = ReadQuoted(text, quoteAt + quoteBegin_.size(), current);
+    } else if (separatorAt >= 0) {
+      current += view.mid(pos, separatorAt - pos);
+      if (inItem || separatorAt > pos) items.append(std::exchange(current, QString()));
+      inItem = false;
+      pos = separatorAt + separator_.size();
+    } else {
+      current += view.mid(pos);
+      inItem = true;
+      pos = text.size();
     }
   }
-  // An unterminated quote runs to the end of the text.
   if (inItem) items.append(current);
   return items;
+}
+
+qsizetype StringList::ReadQuoted(const QString& text, qsizetype pos, QString& item) const {
+  // A doubled closing quote stands for one; an unterminated quote runs to the
+  // end of the text.
+  const QStringView view(text);
+  while (pos < text.size()) {
+    const qsizetype endAt = text.indexOf(quoteEnd_, pos);
+    if (endAt < 0) break;
+    item += view.mid(pos, endAt - pos);
+    pos = endAt + quoteEnd_.size();
+    if (!view.mid(pos).startsWith(quoteEnd_)) return pos;
+    item += quoteEnd_;
+    pos += quoteEnd_.size();
+  }
+  item += view.mid(pos);
+  return text.size();
 }

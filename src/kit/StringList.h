@@ -40,6 +40,9 @@ class ZKIT10_EXPORT StringList {
  private:
   bool Quoting() const { return !quoteBegin_.isEmpty() && !quoteEnd_.isEmpty(); }
   QStringList SplitQuoted(const QString& text) const;
+  // Appends the quoted part that starts at pos to item; returns the position
+  // after its closing quote.
+  qsizetype ReadQuoted(const QString& text, qsizetype pos, QString& item) const;
 
   QStringList items_;
   QString separator_ = QStringLiteral(" ");

@@ -161,6 +161,11 @@ void frmMain::WireEvents() {
   connect(lstImageList_, &QListWidget::currentRowChanged, this, &frmMain::lstImageList_Click);
   connect(vistaro_, &DisplayBox::Paint, this, &frmMain::vistaro_Paint);
   connect(vistaro_, &DisplayBox::Resized, this, &frmMain::vistaro_Resize);
+  connect(cmdImageListAdd_, &QPushButton::clicked, this, &frmMain::cmdImageListAdd_Click);
+  connect(cmdImageListAddOpen_, &QPushButton::clicked, this, &frmMain::cmdImageListAddOpen_Click);
+  connect(cmdImageListRemove_, &QPushButton::clicked, this, &frmMain::cmdImageListRemove_Click);
+  connect(cmdImageListUp_, &QPushButton::clicked, this, &frmMain::cmdImageListUp_Click);
+  connect(cmdImageListDown_, &QPushButton::clicked, this, &frmMain::cmdImageListDown_Click);
 }
 
 void frmMain::setVisible(bool visible) {

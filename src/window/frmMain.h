@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class DisplayBox;
@@ -54,6 +56,16 @@ class frmMain : public QWidget {
   void vistaro_Paint(QPainter* painter);
   void vistaro_Resize();
 
+  // The list commands: each changes the shared image list, then refills the
+  // list box from it.
+  void cmdImageListAdd_Click();
+  void cmdImageListAddOpen_Click();
+  void cmdImageListRemove_Click();
+  void cmdImageListUp_Click();
+  void cmdImageListDown_Click();
+  // The texts of the selected list box entries, from the top.
+  QStringList SelectedEntries() const;
+
   // Asks the display box to repaint; its paint event draws what the list,
   // the check box and the view mode say at that moment.
   void DrawImage();
@@ -78,4 +90,7 @@ class frmMain : public QWidget {
   QPushButton* cmdImageListAddOpen_ = nullptr;
 
   bool loaded_ = false;
+  // Where the next open-file dialog starts: where the last successful one
+  // ended. Empty when the window is created; never stored.
+  QString LastDialogFolder;
 };

@@ -108,6 +108,9 @@ void tst_frmMain::accessKeysAndEnterPressesAdd() {
   }
   QTest::keyClick(Control("txtImageListAdd"), Qt::Key_Enter);
   QCOMPARE(clicks.count(), 5);
+  // "&Add" with an empty text box answers each press with its message.
+  QCOMPARE(platform_.messages->shown.size(), 5);
+  platform_.messages->shown.clear();
 }
 
 void tst_frmMain::geometryFollowsTheLayout() {

@@ -2,6 +2,7 @@
 #include "platform/linux/AutostartEntry.h"
 #include "platform/linux/IniSettingsStore.h"
 #include "platform/linux/LinuxMessageBoxes.h"
+#include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
 #include "platform/linux/XdgConfig.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
@@ -16,5 +17,6 @@ std::unique_ptr<Platform> CreatePlatform() {
   platform->process = std::make_unique<LinuxProcessInfo>();
   platform->messages = std::make_unique<LinuxMessageBoxes>(*platform->process);
   platform->wallpaper = CreateLinuxWallpaper();
+  platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;
 }

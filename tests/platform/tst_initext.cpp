@@ -1,0 +1,119 @@
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "platform/linux/IniText.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// What QSettings reads from the given file content under Main/<key>. Each
+// content gets a file of its own: QSettings caches what it read by name.
+QString ReadBack(const QTemporaryDir& dir, const QByteArray& content, const QString& key) {
+  static int files = 0;
+  const QString path = MakeFile(dir.path(), QStringLiteral("s%1.ini").arg(++files), content);
+  return QSettings(path, QSettings::IniFormat).value("Main/" + key).toString();
+}
+
+}  // namespace
+
+class tst_IniText : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void valuesReadBackThroughQSettings_data();
+  void valuesReadBackThroughQSettings();
+  void randomValuesReadBackThroughQSettings();
+  void otherLinesAreKept_data();
+  void otherLinesAreKept();
+  void fileWrittenByQSettingsKeepsItsOtherValues();
+};
+
+void tst_IniText::valuesReadBackThroughQSettings_data() {
+  QTest::addColumn<QString>("value");
+  QTest::newRow("empty") << "";
+  QTest::newRow("plain path") << "/home/me/Pictures/a.jpg";
+  QTest::newRow("stored list") << "\"/a b.jpg\"; \"/say \"\"hi\"\".png\"";
+  QTest::newRow("commas and equals") << "a, b=c";
+  QTest::newRow("blanks at the ends") << "  padded  ";
+  QTest::newRow("at sign") << "@Variant(x)";
+  QTest::newRow("backslashes") << "C:\\pics\\\\x";
+  QTest::newRow("controls") << QString::fromUtf8(
+      "a\tb\r\nc\x01"
+      "d\x7f");
+  QTest::newRow("NUL before a hex digit") << QStringLiteral("a") + QChar(u'\0') + "1f";
+  QTest::newRow("non-ASCII and outside the BMP") << QString::fromUtf8("Übersicht – 😀.jpg");
+  QTest::newRow("semicolon comment look") << "; not a comment";
+}
+
+void tst_IniText::valuesReadBackThroughQSettings() {
+  QFETCH(QString, value);
+  QTemporaryDir dir;
+  QCOMPARE(ReadBack(dir, SetIniValue({}, "Main", "Key", value), "Key"), value);
+}
+
+void tst_IniText::randomValuesReadBackThroughQSettings() {
+  const QList<QChar> alphabet{u'"',    u';',          u' ',          u',',  u'=',  u'@',
+                              u'a',    u'1',          u'f',          u'\\', u'\0', u'\n',
+                              u'\x1f', QChar(0x00DC), QChar(0x20AC), u'[',  u']'};
+  QRandomGenerator random(4711);
+  QTemporaryDir dir;
+  for (int round = 0; round < 500; ++round) {
+    QString value;
+    const int length = random.bounded(12);
+    for (int i = 0; i < length; ++i) value += alphabet.at(random.bounded(alphabet.size()));
+    if (ReadBack(dir, SetIniValue({}, "Main", "Key", value), "Key") != value) {
+      QFAIL(qPrintable("value not read back: " + value.toUtf8().toPercentEncoding()));
+    }
+  }
+}
+
+void tst_IniText::otherLinesAreKept_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QByteArray>("result");
+  QTest::newRow("new file") << QByteArray() << QByteArray("[Main]\nKey=v\n");
+  QTest::newRow("replaced in place") << QByteArray("; comment\n[Main]\nA=1\nKey=old\nB=2\n")
+                                     << QByteArray("; comment\n[Main]\nA=1\nKey=v\nB=2\n");
+  QTest::newRow("added to its section, not the next")
+      << QByteArray("[Main]\nA=1\n\n[Other]\nKey=x\n")
+      << QByteArray("[Main]\nA=1\n\nKey=v\n[Other]\nKey=x\n");
+  QTest::newRow("section added") << QByteArray("[Other]\nA=1")
+                                 << QByteArray("[Other]\nA=1\n\n[Main]\nKey=v\n");
+  QTest::newRow("duplicates and continuation lines dropped")
+      << QByteArray("[Main]\nKey = a\\\ncontinued\nC=3\nKey=b\n")
+      << QByteArray("[Main]\nKey=v\nC=3\n");
+  QTest::newRow("longer key name is another key")
+      << QByteArray("[Main]\nKeyboard=1\n") << QByteArray("[Main]\nKeyboard=1\nKey=v\n");
+}
+
+void tst_IniText::otherLinesAreKept() {
+  QFETCH(QByteArray, content);
+  QFETCH(QByteArray, result);
+  QCOMPARE(SetIniValue(content, "Main", "Key", "v"), result);
+}
+
+void tst_IniText::fileWrittenByQSettingsKeepsItsOtherValues() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("qsettings.ini");
+  const QString list = QString::fromUtf8("\"/p/ä b.jpg\"; \"/p/c,d.png\"");
+  {
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue("Main/ImageListContent", list);
+    settings.setValue("Main/ImageListLastSelected", "/p/old.png");
+    settings.setValue("Other/Number", 5);
+  }
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray updated =
+      SetIniValue(file.readAll(), "Main", "ImageListLastSelected", "/p/new, 2.png");
+  file.close();
+  MakeFile(dir.path(), "qsettings.ini", updated);
+  QSettings settings(path, QSettings::IniFormat);
+  QCOMPARE(settings.value("Main/ImageListContent").toString(), list);
+  QCOMPARE(settings.value("Main/ImageListLastSelected").toString(), "/p/new, 2.png");
+  QCOMPARE(settings.value("Other/Number").toInt(), 5);
+}
+
+QTEST_GUILESS_MAIN(tst_IniText)
+#include "tst_initext.moc"
