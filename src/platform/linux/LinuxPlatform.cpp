@@ -1,7 +1,7 @@
 #include "platform/Platform.h"
+#include "platform/QtMessageBoxes.h"
 #include "platform/linux/AutostartEntry.h"
 #include "platform/linux/IniSettingsStore.h"
-#include "platform/linux/LinuxMessageBoxes.h"
 #include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
 #include "platform/linux/XdgConfig.h"
@@ -15,7 +15,7 @@ std::unique_ptr<Platform> CreatePlatform() {
   platform->registry =
       std::make_unique<AutostartRegistry>(XdgConfigHome() + QStringLiteral("/autostart"));
   platform->process = std::make_unique<LinuxProcessInfo>();
-  platform->messages = std::make_unique<LinuxMessageBoxes>(*platform->process);
+  platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
   platform->wallpaper = CreateLinuxWallpaper();
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;

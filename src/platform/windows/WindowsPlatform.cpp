@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/QtMessageBoxes.h"
 #include "platform/windows/WindowsServices.h"
 
 QString FolderSeparator() { return QStringLiteral("\\"); }
@@ -8,8 +9,8 @@ std::unique_ptr<Platform> CreatePlatform() {
   platform->settings = std::make_unique<WindowsSettings>();
   platform->registry = std::make_unique<WindowsRegistry>();
   platform->wallpaper = std::make_unique<WindowsWallpaper>();
-  platform->messages = std::make_unique<WindowsMessageBoxes>();
   platform->patterns = std::make_unique<WindowsPatternListing>();
   platform->process = std::make_unique<WindowsProcessInfo>();
+  platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
   return platform;
 }

@@ -25,11 +25,6 @@ class WindowsWallpaper : public WallpaperSetter {
   bool Set(const QString& file) override;
 };
 
-class WindowsMessageBoxes : public MessageBoxes {
- public:
-  void Show(const QString& prompt, int style, const QString& caption) override;
-};
-
 class WindowsPatternListing : public PatternListing {
  public:
   QStringList Matches(const QString& pattern) override;

@@ -4,12 +4,14 @@
 
 #include "platform/Platform.h"
 
-// Modal QMessageBox on an interactive display; otherwise the console form:
+// The message boxes of every platform: a modal QMessageBox on an
+// interactive display (the GUI application is created for it when command
+// mode has none yet); otherwise the console form:
 // the prompt exactly as given (its CR LF kept) and one "\n" on standard
 // output.
-class LinuxMessageBoxes : public MessageBoxes {
+class QtMessageBoxes : public MessageBoxes {
  public:
-  explicit LinuxMessageBoxes(ProcessInfo& process);
+  explicit QtMessageBoxes(ProcessInfo& process);
   void Show(const QString& prompt, int style, const QString& caption) override;
 
  private:

@@ -1,4 +1,4 @@
-#include "platform/linux/LinuxMessageBoxes.h"
+#include "platform/QtMessageBoxes.h"
 
 #include <QMessageBox>
 
@@ -32,9 +32,9 @@ QMessageBox::Icon IconOfStyle(int style) {
 
 }  // namespace
 
-LinuxMessageBoxes::LinuxMessageBoxes(ProcessInfo& process) : process_(process) {}
+QtMessageBoxes::QtMessageBoxes(ProcessInfo& process) : process_(process) {}
 
-void LinuxMessageBoxes::Show(const QString& prompt, int style, const QString& caption) {
+void QtMessageBoxes::Show(const QString& prompt, int style, const QString& caption) {
   if (!process_.HasInteractiveDisplay()) {
     WriteConsoleMessage(prompt);
     return;
