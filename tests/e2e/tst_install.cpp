@@ -1,10 +1,11 @@
-#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "InstalledFiles.h"
+
 // cmake --install into a fresh prefix gives a program that runs from there
-// by its bare name, with its launcher and icons.
+// by its bare name, with its launcher, icons and manual page.
 class tst_Install : public QObject {
   Q_OBJECT
 
@@ -19,13 +20,8 @@ void tst_Install::installedProgramRunsByItsBareName() {
   QVERIFY(install.waitForFinished(60000));
   QCOMPARE(install.exitCode(), 0);
 
-  const QString launcher = prefix.filePath("share/applications/ZVistaro02.desktop");
-  QCOMPARE(QProcess::execute("desktop-file-validate", {launcher}), 0);
-  for (const int size : {16, 32}) {
-    QImageReader icon(
-        prefix.filePath(QStringLiteral("share/icons/hicolor/%1x%1/apps/ZVistaro02.png").arg(size)));
-    QCOMPARE(icon.size(), QSize(size, size));
-  }
+  CheckInstalledFiles(prefix.path());
+  if (QTest::currentTestFailed()) return;
 
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
