@@ -130,6 +130,7 @@ void tst_IniText::onlyPlainFilesAreEditedByLine_data() {
   QTest::newRow("line without a key") << QByteArray("[Main]\ngarbage\n") << false;
   QTest::newRow("repeated section") << QByteArray("[Main]\nA=1\n[Main]\nB=2\n") << false;
   QTest::newRow("carriage returns") << QByteArray("[Main]\r\nA=1\r\n") << false;
+  QTest::newRow("form feed before a section") << QByteArray("\f[Main]\nA=1\n") << false;
   QTest::newRow("text after a section") << QByteArray("[Main] x\nA=1\n") << false;
   QTest::newRow("quote left open") << QByteArray("A=\"q\n[Main]\nB=1\n") << false;
   QTest::newRow("escaped quotes") << QByteArray("[Main]\nA=\"say \\\"hi\\\"\"\n") << true;

@@ -109,7 +109,11 @@ bool QuotesClosed(QByteArrayView value) {
 }  // namespace
 
 bool IsPlainIni(QByteArrayView content) {
-  if (content.contains('\r')) return false;
+  // Control characters (a carriage return, a form feed, NUL) are blanks to
+  // one reader and text to another.
+  for (const char c : content) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') return false;
+  }
   QList<QByteArrayView> sections;
   for (qsizetype pos = 0; pos < content.size();) {
     const qsizetype lineEnd = content.indexOf('\n', pos);

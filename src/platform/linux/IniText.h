@@ -16,7 +16,7 @@ QByteArray EscapeIniValue(const QString& value);
 // Whether the content is in the plain form this program and QSettings write:
 // section headers and key lines only (besides blank lines and ";" comments),
 // names without escapes, no line continued on the next, no repeated section,
-// no carriage return. Only such a file is edited line by line; any other is
+// no control character but line feeds. Only such a file is edited line by line; any other is
 // left to QSettings to read and write whole.
 bool IsPlainIni(QByteArrayView content);
 
