@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "imagelist/ZVRImageList.h"
@@ -41,12 +42,25 @@ void InstallFreshStore() {
   InstallPlatform(std::move(platform));
 }
 
+QByteArray FileContent(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void StoreValue(const QString& text) {
+  const QString path = IniSettingsStore(Folder()).FilePath(modMain::ApplicationTitle());
+  const QByteArray before = FileContent(path);
   InstallFreshStore();
   CurrentPlatform().settings->Write(modMain::ApplicationTitle(), kSection,
                                     QLatin1String(modMain::kImageListContentKey), text);
   InstallFreshStore();
-  if (modMain::ReadSetting(QLatin1String(modMain::kImageListContentKey)) != text) abort();
+  if (modMain::ReadSetting(QLatin1String(modMain::kImageListContentKey)) != text) {
+    // The file before and after, for whoever reads the report.
+    std::fprintf(stderr, "value not read back\nbefore: %s\nafter: %s\n",
+                 before.toPercentEncoding(" /;=[]\"").constData(),
+                 FileContent(path).toPercentEncoding(" /;=[]\"").constData());
+    abort();
+  }
 }
 
 void StoreBytes(const QByteArray& bytes) {

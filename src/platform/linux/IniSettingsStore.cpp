@@ -115,20 +115,18 @@ timespec ModificationTime(const QString& file) {
 }
 
 // QSettings rereads a file only when its size or modification time changed,
-// and two writes within one tick of the file system's clock can leave both
-// as they were: every reader of the first would keep it. So a file that
-// takes the place of another is always dated after it.
+// and it compares times to the millisecond: two writes within one
+// millisecond can leave both as they were, and every reader of the first
+// would keep it. So a file that takes the place of another is always dated
+// at least one millisecond after it.
+qint64 Milliseconds(const timespec& time) {
+  return qint64{time.tv_sec} * 1000 + time.tv_nsec / 1000000;
+}
+
 void DateLaterThan(const QString& file, const timespec& earlier) {
-  const timespec now = ModificationTime(file);
-  if (now.tv_sec > earlier.tv_sec ||
-      (now.tv_sec == earlier.tv_sec && now.tv_nsec > earlier.tv_nsec)) {
-    return;
-  }
-  timespec later = earlier;
-  if (++later.tv_nsec == 1000000000) {
-    later.tv_nsec = 0;
-    ++later.tv_sec;
-  }
+  const qint64 next = Milliseconds(earlier) + 1;
+  if (Milliseconds(ModificationTime(file)) >= next) return;
+  const timespec later{static_cast<time_t>(next / 1000), static_cast<long>(next % 1000) * 1000000};
   const timespec times[2] = {{0, UTIME_OMIT}, later};
   ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0);
 }
