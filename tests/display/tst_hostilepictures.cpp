@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "display/BoxPictures.h"
 #include "display/DisplayBox.h"
 #include "imagelist/ZVRImageList.h"
 #include "support/TestSupport.h"
@@ -77,18 +78,8 @@ class tst_HostilePictures : public QObject {
     modes_ = driver_.Control<QComboBox>("cboView");
     list_->setCurrentRow(0);
   }
-  QImage Inner() {
-    return box_->grab().toImage().copy(box_->contentsRect()).convertToFormat(QImage::Format_RGB32);
-  }
-  QImage Expected(const QString& line) {
-    QImage image(box_->contentsRect().size(), QImage::Format_RGB32);
-    image.fill(box_->palette().color(box_->backgroundRole()));
-    QPainter painter(&image);
-    painter.setFont(box_->font());
-    painter.setPen(box_->palette().color(box_->foregroundRole()));
-    painter.drawText(QPoint(0, painter.fontMetrics().ascent()), line);
-    return image;
-  }
+  QImage Inner() { return InnerPicture(box_); }
+  QImage Expected(const QString& line) { return TextLinePicture(box_, line); }
 
   FakePlatform platform_;
   std::unique_ptr<QTemporaryDir> dir_;

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "display/BoxPictures.h"
 #include "display/DisplayBox.h"
 #include "imagelist/ZVRImageList.h"
 #include "support/TestSupport.h"
@@ -51,11 +52,10 @@ class tst_Rendering : public QObject {
   void Open();
   // The box's inner area as drawn now.
   QImage Inner() {
-    inner_ =
-        box_->grab().toImage().copy(box_->contentsRect()).convertToFormat(QImage::Format_RGB32);
+    inner_ = InnerPicture(box_);
     return inner_;
   }
-  QImage Expected(const QString& line);
+  QImage Expected(const QString& line) { return TextLinePicture(box_, line); }
   void Check(QList<std::tuple<int, int, QColor>> pixels);
 
   FakePlatform platform_;
@@ -86,17 +86,6 @@ void tst_Rendering::Open() {
   // The design size at 96 dots per inch, which the expected pixels assume.
   QCOMPARE(box_->geometry().size(), QSize(278, 175));
   QCOMPARE(box_->contentsRect(), QRect(2, 2, 274, 171));
-}
-
-// The cleared box with one line of text at its top-left corner.
-QImage tst_Rendering::Expected(const QString& line) {
-  QImage image(box_->contentsRect().size(), QImage::Format_RGB32);
-  image.fill(box_->palette().color(box_->backgroundRole()));
-  QPainter painter(&image);
-  painter.setFont(box_->font());
-  painter.setPen(box_->palette().color(box_->foregroundRole()));
-  painter.drawText(QPoint(0, painter.fontMetrics().ascent()), line);
-  return image;
 }
 
 void tst_Rendering::Check(QList<std::tuple<int, int, QColor>> pixels) {
