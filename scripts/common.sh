@@ -22,8 +22,8 @@ zv_install_packages() {
   fi
   echo "Installing: ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get -o DPkg::Lock::Timeout=900 update -qq
+  apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # Configures (once) and builds the given build folder with the given extra
