@@ -8,8 +8,8 @@
 #    ZV_BENCH_RUNS runs each (default 11), alternating;
 #  - the list's own cost: /rotate with n entries minus /rotate with one
 #    entry, both setting a small picture;
-#  - bench_selection: splitting the stored list text, and "+", "-" and
-#    "&Remove" with every entry selected.
+#  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
+#    with every entry selected, and /rotate's steps other than the picture.
 # The pictures and files are made once under ZV_BENCH_DATA.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -128,9 +128,13 @@ for count in $counts; do
   check_rotated "$settings" "$data/small.jpg"
 done
 
-echo "the list in the program, every entry selected (ms, one run):"
-printf '  %10s %9s %9s %9s %9s %9s\n' entries split-q split-unq + - remove
+echo "the list in the program (ms, one run): splitting the stored list quoted and unquoted;"
+echo "  every entry selected; /rotate's steps without the picture (the settings read, the walk"
+echo "  from the last but one entry, the settings write)"
+printf '  %10s %8s %8s %8s %8s %8s %8s %8s %8s\n' entries split-q split-u + - remove \
+  read walk write
 for count in $counts; do
   "$ZV_BUILD_DIR/bin/bench_selection" "$links" "$count" |
-    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %9.1f %9.1f %9.1f\n", n, $1, $2, $3, $4, $5 }'
+    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
+                         n, $1, $2, $3, $4, $5, $6, $7, $8 }'
 done

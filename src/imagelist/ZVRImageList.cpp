@@ -40,16 +40,16 @@ struct NameGroups {
 
   NameGroups(const QStringList& entries, const std::vector<qsizetype>& selected) {
     QHash<QString, int> numbers;
-    for (const qsizetype index : selected) {
-      if (!numbers.contains(entries.at(index))) numbers.insert(entries.at(index), numbers.size());
-    }
     nameOf.assign(entries.size(), -1);
+    for (const qsizetype index : selected) {
+      const int next = static_cast<int>(numbers.size());
+      nameOf[index] = *numbers.insert(entries.at(index), numbers.value(entries.at(index), next));
+    }
     start.assign(numbers.size() + 1, 0);
     for (qsizetype i = 0; i < entries.size(); ++i) {
-      const auto found = numbers.constFind(entries.at(i));
-      if (found == numbers.cend()) continue;
-      nameOf[i] = *found;
-      ++start[*found + 1];
+      // The selected entries have their number already.
+      if (nameOf[i] < 0) nameOf[i] = numbers.value(entries.at(i), -1);
+      if (nameOf[i] >= 0) ++start[nameOf[i] + 1];
     }
     for (size_t name = 1; name < start.size(); ++name) start[name] += start[name - 1];
     members.resize(start.back());
