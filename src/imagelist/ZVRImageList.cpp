@@ -40,6 +40,7 @@ struct NameGroups {
 
   NameGroups(const QStringList& entries, const std::vector<qsizetype>& selected) {
     QHash<QString, int> numbers;
+    numbers.reserve(static_cast<qsizetype>(selected.size()));
     nameOf.assign(entries.size(), -1);
     for (const qsizetype index : selected) {
       const int next = static_cast<int>(numbers.size());
@@ -142,9 +143,11 @@ void ZVRImageList::Remove(const QString& FileName) {
 void ZVRImageList::RemoveSelected(const QList<int>& Positions) {
   // Each removal of a name takes its first entry, so k removals of a name
   // take its first k entries, whichever of them were selected.
+  const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
   QHash<QString, qsizetype> removals;
+  removals.reserve(static_cast<qsizetype>(selected.size()));
   qsizetype left = 0;
-  for (const qsizetype index : SelectedIndexes(Positions, Count())) {
+  for (const qsizetype index : selected) {
     ++removals[entries_.at(index)];
     ++left;
   }
