@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,8 +20,10 @@
 
 namespace {
 
-constexpr char kFullDiskError[] =
+constexpr char kNotStored[] =
     "ZVistaro02: Error 75 - Path/File access error: the settings could not be stored in ";
+constexpr char kNotRead[] =
+    "ZVistaro02: Error 75 - Path/File access error: the settings could not be read from ";
 constexpr char kInvalidParameter[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\n";
 
 QByteArray ReadAll(const QString& path) {
@@ -50,6 +54,18 @@ class World {
     env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env_.insert(QStringLiteral("ZVISTARO_WALLPAPER_COMMAND"), QStringLiteral("true"));
   }
+  ~World() {
+    if (mounted_) QProcess::execute(QStringLiteral("umount"), {ConfigFolder()});
+  }
+  // Puts the configuration folder on a file system of its own with this
+  // many bytes (false when this user cannot mount one).
+  bool MountSmallDisk(qint64 bytes) {
+    mounted_ = QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                  QStringLiteral("-o"), QStringLiteral("size=%1").arg(bytes),
+                                  QStringLiteral("tmpfs"), ConfigFolder()}) == 0;
+    return mounted_;
+  }
   QString ConfigFolder() const { return dir_.filePath(QStringLiteral("config")); }
   QString SettingsFile() const {
     return IniSettingsStore(ConfigFolder()).FilePath(modMain::ApplicationTitle());
@@ -66,18 +82,25 @@ class World {
     return std::pair(settings.value(QStringLiteral("Main/ImageListContent")).toString(),
                      settings.value(QStringLiteral("Main/ImageListLastSelected")).toString());
   }
-  QProcess* Start(const QString& shellPrefix = QString()) {
+  QProcess* Start(const QString& shellPrefix = QString(),
+                  const QString& option = QStringLiteral("/rotate")) {
     auto* process = new QProcess;
     process->setProcessEnvironment(env_);
     process->start(QStringLiteral("bash"),
-                   {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\" /rotate"),
-                    QStringLiteral(ZV_PROGRAM)});
+                   {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\" \"$1\""),
+                    QStringLiteral(ZV_PROGRAM), option});
     return process;
   }
-  // Runs one rotation to its end: exit status and standard error.
-  std::pair<int, QByteArray> Rotate(const QString& shellPrefix = QString()) {
-    std::unique_ptr<QProcess> process(Start(shellPrefix));
-    if (!process->waitForFinished(60000)) qFatal("the rotation did not end");
+  // Runs the program to its end: exit status (-2 when it hung) and standard
+  // error.
+  std::pair<int, QByteArray> Rotate(const QString& shellPrefix = QString(),
+                                    const QString& option = QStringLiteral("/rotate")) {
+    std::unique_ptr<QProcess> process(Start(shellPrefix, option));
+    if (!process->waitForFinished(30000)) {
+      process->kill();
+      process->waitForFinished();
+      return {-2, process->readAllStandardError()};
+    }
     const int status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     return {status, process->readAllStandardError()};
   }
@@ -89,6 +112,7 @@ class World {
 
  private:
   QTemporaryDir dir_;
+  bool mounted_ = false;
   QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
 };
 
@@ -119,75 +143,134 @@ class tst_Faults : public QObject {
   Q_OBJECT
 
  private slots:
-  void fullDiskKeepsTheOldFileAndSaysSo();
-  void damagedSettingsFile_data();
-  void damagedSettingsFile();
+  void settingsFileFaults_data();
+  void settingsFileFaults();
   void twoRotationsAtOnceNeverCorruptTheFile();
   void closingWindowDuringRotationKeepsTheLastWriter_data();
   void closingWindowDuringRotationKeepsTheLastWriter();
 };
 
-void tst_Faults::fullDiskKeepsTheOldFileAndSaysSo() {
-  World world;
-  world.Store(world.pictures[0]);
-  // Long enough that its new copy cannot fit under a one-block file size
-  // limit; with SIGXFSZ ignored the write fails instead of killing us.
-  QSettings(world.SettingsFile(), QSettings::IniFormat)
-      .setValue(QStringLiteral("Main/Padding"), QString(3000, u'x'));
-  const QByteArray before = ReadAll(world.SettingsFile());
-  const auto [status, err] = world.Rotate(QStringLiteral("trap '' XFSZ; ulimit -f 1;"));
-  QCOMPARE(status, 1);
-  QVERIFY2(err.startsWith(kFullDiskError), err.constData());
-  QCOMPARE(ReadAll(world.SettingsFile()), before);
-  QCOMPARE(world.LeftOver(), QStringList{QFileInfo(world.SettingsFile()).fileName()});
-  // With room again the same rotation succeeds.
-  QCOMPARE(world.Rotate().first, 0);
-  QCOMPARE(world.Stored()->second, world.pictures[1]);
-}
+// What stands in the settings file's place.
+enum class Place { File, Folder, Fifo, ReadOnlyFile, LinkChain, SmallDisk };
 
-void tst_Faults::damagedSettingsFile_data() {
+void tst_Faults::settingsFileFaults_data() {
+  QTest::addColumn<int>("place");
   QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QString>("option");
+  QTest::addColumn<QString>("shellPrefix");
   QTest::addColumn<int>("expectedStatus");
-  QTest::addColumn<int>("expectedLast");  // index into the pictures, -1 for none
-  QTest::newRow("cut inside the list")
-      << QByteArray("[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; \\\"@C") << 0
-      << 1;
+  QTest::addColumn<QByteArray>("expectedReport");  // how standard error begins
+  QTest::addColumn<QByteArray>("reason");          // what it names besides the file
+  QTest::addColumn<int>("expectedLast");  // index into the pictures, -1: the file is untouched
+  const QByteArray plain("[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; @C\"\n");
+  const QByteArray crLf = QByteArray(plain).replace("\n", "\r\n");
+  const QString rotate = QStringLiteral("/rotate");
+  auto row = [&](const char* name, Place place, const QByteArray& content) -> QTestData& {
+    return QTest::newRow(name) << static_cast<int>(place) << content << rotate << QString();
+  };
+  row("cut inside the list", Place::File,
+      "[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; \\\"@C")
+      << 0 << QByteArray() << QByteArray() << 1;
   static constexpr char kGarbageFirst[] =
       "\x00\xff\xfe[[=\n=\\x\n@ByteArray(\n[Main]\nImageListLastSelected=@B\n"
       "ImageListContent=\"@A; @B; @C\"\n";
   static constexpr char kGarbageOnly[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR";
-  QTest::newRow("garbage before the section")
-      << QByteArray(kGarbageFirst, sizeof kGarbageFirst - 1) << 0 << 2;
-  QTest::newRow("garbage only") << QByteArray(kGarbageOnly, sizeof kGarbageOnly - 1) << 1 << -1;
-  QTest::newRow("empty") << QByteArray() << 1 << -1;
-  // Marks the case of a folder in place of the file.
-  QTest::newRow("a folder in its place") << QByteArray("/") << 1 << -1;
+  row("garbage before the section", Place::File,
+      QByteArray(kGarbageFirst, sizeof kGarbageFirst - 1))
+      << 0 << QByteArray() << QByteArray() << 2;
+  row("garbage only", Place::File, QByteArray(kGarbageOnly, sizeof kGarbageOnly - 1))
+      << 1 << QByteArray(kInvalidParameter) << QByteArray() << -1;
+  row("empty", Place::File, QByteArray())
+      << 1 << QByteArray(kInvalidParameter) << QByteArray() << -1;
+  row("hand-edited, through a chain of links", Place::LinkChain, crLf)
+      << 0 << QByteArray() << QByteArray() << 1;
+  row("read-only, even for root", Place::ReadOnlyFile, plain)
+      << 1 << QByteArray(kNotStored) << QByteArray("the file is read-only") << -1;
+  row("a folder in its place", Place::Folder, QByteArray())
+      << 1 << QByteArray(kNotRead) << QByteArray("it is not a regular file") << -1;
+  row("a FIFO in its place", Place::Fifo, QByteArray())
+      << 1 << QByteArray(kNotRead) << QByteArray("it is not a regular file") << -1;
+  QTest::newRow("a FIFO in its place, /remove")
+      << static_cast<int>(Place::Fifo) << QByteArray() << QStringLiteral("/remove") << QString()
+      << 1 << QByteArray(kNotRead) << QByteArray("it is not a regular file") << -1;
+  // The disk has room for half a copy of the file, or for one copy but not
+  // for the file QSettings writes beside it.
+  row("full disk, plain file", Place::SmallDisk, plain + "Padding=" + QByteArray(60000, 'x'))
+      << 1 << QByteArray(kNotStored) << QByteArray("No space left on device") << -1;
+  row("full disk, hand-edited file", Place::SmallDisk,
+      crLf + "Padding=" + QByteArray(60000, 'x') + "\r\n")
+      << 1 << QByteArray(kNotStored) << QByteArray("No space left on device") << -1;
+  // With SIGXFSZ ignored the write fails instead of killing the program.
+  QTest::newRow("file size limit")
+      << static_cast<int>(Place::File) << plain + "Padding=" + QByteArray(3000, 'x') << rotate
+      << QStringLiteral("trap '' XFSZ; ulimit -f 1;") << 1 << QByteArray(kNotStored)
+      << QByteArray("File too large") << -1;
 }
 
-// A damaged file never crashes the rotation: what still reads is used, and
-// the file written afterwards is whole; nothing usable is Invalid Parameter.
-void tst_Faults::damagedSettingsFile() {
+// A settings file that is damaged, or that cannot or must not be replaced,
+// never crashes or hangs the program nor loses anything: what still reads is
+// used and the file written afterwards is whole, or the program stops with a
+// numbered error naming the file and why, leaving the file as it was.
+void tst_Faults::settingsFileFaults() {
+  QFETCH(int, place);
   QFETCH(QByteArray, content);
+  QFETCH(QString, option);
+  QFETCH(QString, shellPrefix);
   QFETCH(int, expectedStatus);
+  QFETCH(QByteArray, expectedReport);
+  QFETCH(QByteArray, reason);
   QFETCH(int, expectedLast);
   World world;
   content.replace("@A", world.pictures[0].toUtf8())
       .replace("@B", world.pictures[1].toUtf8())
       .replace("@C", world.pictures[2].toUtf8());
-  const bool folder = content == "/";
-  if (folder) {
-    QVERIFY(QDir().mkdir(world.SettingsFile()));
-  } else {
-    MakeFile(world.ConfigFolder(), QFileInfo(world.SettingsFile()).fileName(), content);
+  const QString file = world.SettingsFile();
+  QString target = file;
+  switch (static_cast<Place>(place)) {
+    case Place::Folder:
+      QVERIFY(QDir().mkdir(file));
+      break;
+    case Place::Fifo:
+      QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0644), 0);
+      break;
+    case Place::LinkChain:
+      QVERIFY(QDir(world.ConfigFolder()).mkdir(QStringLiteral("real")));
+      target = world.ConfigFolder() + QStringLiteral("/real/s.ini");
+      QVERIFY(QFile::link(QStringLiteral("real/s.ini"), world.ConfigFolder() + "/l2"));
+      QVERIFY(QFile::link(QStringLiteral("l2"), file));
+      break;
+    case Place::SmallDisk: {
+      // The size rounded to whole pages, with room left for half a copy (a
+      // plain file) or one and a half (a hand-edited one).
+      const qint64 pages = content.size() / 4096 + 1;
+      const qint64 left = content.contains('\r') ? pages * 3 / 2 : pages / 2;
+      if (!world.MountSmallDisk((pages + left) * 4096)) QSKIP("a tmpfs cannot be mounted here");
+      break;
+    }
+    default:
+      break;
   }
-  const auto [status, err] = world.Rotate();
+  if (place != static_cast<int>(Place::Folder) && place != static_cast<int>(Place::Fifo)) {
+    MakeFile(QFileInfo(target).path(), QFileInfo(target).fileName(), content);
+  }
+  if (place == static_cast<int>(Place::ReadOnlyFile)) {
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+  }
+  const QStringList entries = world.LeftOver();
+  const auto [status, err] = world.Rotate(shellPrefix, option);
   QCOMPARE(status, expectedStatus);
+  QVERIFY2(expectedReport.isEmpty() ? err.isEmpty() : err.startsWith(expectedReport),
+           err.constData());
+  if (!reason.isEmpty()) {
+    QVERIFY2(err.contains(file.toUtf8() + " (" + reason), err.constData());
+  }
+  QCOMPARE(world.LeftOver(), entries);
+  QCOMPARE(QFileInfo(file).isSymLink(), target != file);
+  QCOMPARE(QFileInfo(world.ConfigFolder() + "/l2").isSymLink(), target != file);
   if (expectedLast == -1) {
-    QCOMPARE(err, QByteArray(kInvalidParameter));
-    QCOMPARE(QFileInfo(world.SettingsFile()).isDir(), folder);
-    if (!folder) QCOMPARE(ReadAll(world.SettingsFile()), content);
+    QCOMPARE(QFileInfo(file).isDir(), static_cast<Place>(place) == Place::Folder);
+    if (QFileInfo(file).isFile()) QCOMPARE(ReadAll(file), content);
   } else {
-    QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY(world.Stored().has_value());
     QCOMPARE(world.Stored()->second, world.pictures[expectedLast]);
   }
