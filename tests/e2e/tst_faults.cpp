@@ -104,8 +104,9 @@ class World {
     const int status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     return {status, process->readAllStandardError()};
   }
-  QStringList LeftOver() const {
-    return QDir(ConfigFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+  QStringList LeftOver(const QString& folder = QString()) const {
+    return QDir(folder.isEmpty() ? ConfigFolder() : folder)
+        .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
   }
 
   QStringList pictures;
@@ -250,13 +251,17 @@ void tst_Faults::settingsFileFaults() {
     default:
       break;
   }
+  // The file keeps the permissions the user gave it.
   if (place != static_cast<int>(Place::Folder) && place != static_cast<int>(Place::Fifo)) {
     MakeFile(QFileInfo(target).path(), QFileInfo(target).fileName(), content);
+    QVERIFY(QFile::setPermissions(
+        target, QFile::ReadOwner | QFile::ReadGroup |
+                    (place == static_cast<int>(Place::ReadOnlyFile) ? QFile::ReadOther
+                                                                    : QFile::WriteOwner)));
   }
-  if (place == static_cast<int>(Place::ReadOnlyFile)) {
-    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-  }
-  const QStringList entries = world.LeftOver();
+  const QFile::Permissions permissions = QFile::permissions(target);
+  const QString targetFolder = QFileInfo(target).path();
+  const QStringList entries = world.LeftOver() + world.LeftOver(targetFolder);
   const auto [status, err] = world.Rotate(shellPrefix, option);
   QCOMPARE(status, expectedStatus);
   QVERIFY2(expectedReport.isEmpty() ? err.isEmpty() : err.startsWith(expectedReport),
@@ -264,7 +269,8 @@ void tst_Faults::settingsFileFaults() {
   if (!reason.isEmpty()) {
     QVERIFY2(err.contains(file.toUtf8() + " (" + reason), err.constData());
   }
-  QCOMPARE(world.LeftOver(), entries);
+  QCOMPARE(world.LeftOver() + world.LeftOver(targetFolder), entries);
+  if (QFileInfo(target).isFile()) QCOMPARE(QFile::permissions(target), permissions);
   QCOMPARE(QFileInfo(file).isSymLink(), target != file);
   QCOMPARE(QFileInfo(world.ConfigFolder() + "/l2").isSymLink(), target != file);
   if (expectedLast == -1) {

@@ -19,6 +19,7 @@ class tst_IniSettingsStore : public QObject {
   void valuesComeBackExactlyFromTheFile();
   void handEditedListIsJoinedBack();
   void failedWriteIsRaisedAndKeepsTheFile();
+  void replacedFileIsDatedAfterAFutureOne();
   void configFolderFollowsXdg();
 };
 
@@ -70,6 +71,30 @@ void tst_IniSettingsStore::failedWriteIsRaisedAndKeepsTheFile() {
              qPrintable(error.Description()));
   }
   QVERIFY(QFileInfo(dir.filePath("Zorvane Vistaro 0.2.ini")).isDir());
+}
+
+// QSettings serves a file from its cache while the file's size and date
+// stay as they were, so each file put in place must be dated at least a
+// millisecond after the one it replaces, even one dated in the future.
+void tst_IniSettingsStore::replacedFileIsDatedAfterAFutureOne() {
+  QTemporaryDir dir;
+  IniSettingsStore store(dir.path());
+  const QString path = store.FilePath(kApplication);
+  store.Write(kApplication, "Main", "Key", "a");
+  QDateTime previous = QFileInfo(path).lastModified().addSecs(60);
+  {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(previous, QFileDevice::FileModificationTime));
+  }
+  QCOMPARE(store.Read(kApplication, "Main", "Key"), "a");
+  for (const QString value : {"b", "c"}) {
+    store.Write(kApplication, "Main", "Key", value);
+    const QDateTime written = QFileInfo(path).lastModified();
+    QVERIFY2(written >= previous.addMSecs(1), qPrintable(written.toString(Qt::ISODateWithMs)));
+    QCOMPARE(store.Read(kApplication, "Main", "Key"), value);
+    previous = written;
+  }
 }
 
 void tst_IniSettingsStore::configFolderFollowsXdg() {
