@@ -53,17 +53,15 @@ QString OsReason(int error) { return QString::fromLocal8Bit(std::strerror(error)
                      QString::fromLatin1(kWriteFailed).arg(path, reason));
 }
 
-// Whether the file system holding the file had less room than the bytes
-// needed, counting the file's own bytes as free. QSettings does not say why
-// its write failed; a full disk is the cause a user can mend, and the one
-// worth naming.
+// Whether the file system holding the file has less room than the bytes
+// needed. QSettings does not say why its write failed; a full disk is the
+// cause a user can mend, and the one worth naming.
 bool LacksRoom(const QString& file, qint64 needed) {
   struct statvfs fs {};
   const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
   if (::statvfs(folder.constData(), &fs) != 0) return false;
   const auto blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
-  const qint64 room = static_cast<qint64>(blocks) * static_cast<qint64>(fs.f_frsize);
-  return room + QFileInfo(file).size() < needed;
+  return static_cast<qint64>(blocks) * static_cast<qint64>(fs.f_frsize) < needed;
 }
 
 // Why nothing can be created beside the file (permission, a folder in the
@@ -220,15 +218,18 @@ timespec& LastReplacementTime() {
 void RewriteThroughQSettings(const QString& path, const QString& scratch, const QByteArray& current,
                              mode_t mode, const QString& settingsKey, const QString& value) {
   WriteScratch(path, scratch, current, mode);
+  // QSettings may still hold the scratch file of this process's previous
+  // write under the same name, dated no later than that write.
+  DateLaterThan(path, scratch, LastReplacementTime());
   Values expected = ReadValues(scratch);
   expected[settingsKey] = value;
   // A full disk makes QSettings fail, or worse, rename a cut-off file into
   // place and report nothing. Its new file was written beside the copy, so
-  // both had to fit.
+  // both had to fit where the scratch file (whole or cut off) is now.
   const qint64 needed = 2 * current.size() + settingsKey.size() + EscapeIniValue(value).size() + 4;
   const auto failure = [&path, &scratch, needed] {
-    Fail(path,
-         LacksRoom(scratch, needed) ? OsReason(ENOSPC) : QString::fromLatin1(kNotWrittenInFull));
+    const bool full = LacksRoom(scratch, needed - QFileInfo(scratch).size());
+    Fail(path, full ? OsReason(ENOSPC) : QString::fromLatin1(kNotWrittenInFull));
   };
   {
     QSettings settings(scratch, QSettings::IniFormat);
