@@ -27,6 +27,9 @@ void SetWallpaper(const QString& FileName) {
 void RotateWallpaper() {
   const QString key = QLatin1String(kImageListLastSelectedKey);
   const QString next = NextStoredFileName(ReadSetting(key));
+  // A store that will refuse the new value refuses before the desktop
+  // changes: the next rotation would set the same picture again.
+  CurrentPlatform().settings->CheckWritable(ApplicationTitle());
   SetWallpaper(next);
   WriteSetting(key, next);
 }
