@@ -5,13 +5,8 @@
 #include <QDir>
 #include <QImage>
 #include <QJSEngine>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
-
-#include <wordexp.h>
 
 #include "WallpaperTestSupport.h"
 #include "platform/linux/wallpaper/PlasmaWallpaper.h"
@@ -55,34 +50,6 @@ class FakePcmanfm : public QObject, protected QDBusContext {
   }
 };
 
-// A sway IPC socket that keeps the message it got and sends the reply given.
-class FakeSway {
- public:
-  FakeSway(const QString& path, QByteArray reply) : reply_(std::move(reply)) {
-    server_.listen(path);
-    QObject::connect(&server_, &QLocalServer::newConnection, [this] { Answer(); });
-  }
-  QByteArray received;
-
- private:
-  void Answer() {
-    QLocalSocket* socket = server_.nextPendingConnection();
-    QObject::connect(socket, &QLocalSocket::readyRead, [this, socket] {
-      received += socket->readAll();
-      if (received.size() < 14) return;
-      const quint32 size = qFromLittleEndian<quint32>(received.constData() + 6);
-      if (quint32(received.size()) < 14 + size) return;
-      QByteArray header("i3-ipc");
-      header.resize(14);
-      qToLittleEndian<quint32>(quint32(reply_.size()), header.data() + 6);
-      qToLittleEndian<quint32>(0, header.data() + 10);
-      socket->write(header + reply_);
-    });
-  }
-  QLocalServer server_;
-  QByteArray reply_;
-};
-
 }  // namespace
 
 class tst_SessionWallpapers : public QObject {
@@ -94,8 +61,6 @@ class tst_SessionWallpapers : public QObject {
   void plasmaGetsTheScriptAndHonoursItsErrors();
   void lxqtGetsThePathAndZoom();
   void lxdeRunsPcmanfmWithTheAbsolutePath();
-  void swayGetsOneQuotedShellWord();
-  void swayRefusalsAreReported();
 
  private:
   QProcessEnvironment Session(const QString& desktop, const QString& busAddress) const;
@@ -216,47 +181,6 @@ void tst_SessionWallpapers::lxdeRunsPcmanfmWithTheAbsolutePath() {
 
   session.insert("PCMANFM_STATUS", "1");
   QVERIFY(!RunProbe(picture_, session).accepted);
-}
-
-void tst_SessionWallpapers::swayGetsOneQuotedShellWord() {
-  const QString socket = dir_.filePath("sway.sock");
-  FakeSway sway(socket, R"([{"success":true}])");
-  QProcessEnvironment session = Session("sway", QString());
-  session.insert("SWAYSOCK", socket);
-
-  ProbeResult accepted = RunProbe(picture_, session);
-  QVERIFY2(accepted.accepted, accepted.trace.constData());
-  QVERIFY(sway.received.startsWith("i3-ipc"));
-  QCOMPARE(qFromLittleEndian<quint32>(sway.received.constData() + 10), 0u);
-  const QByteArray command = sway.received.mid(14);
-  QCOMPARE(qFromLittleEndian<quint32>(sway.received.constData() + 6), quint32(command.size()));
-  const QByteArray folder = dir_.path().toUtf8();
-  QCOMPARE(command,
-           R"(output * bg "')" + folder + R"(/it'\\''s \"my\" \\ wall#1 100% $HOME.png'" fill)");
-
-  // sway takes the quoted argument apart, then expands it like a shell word.
-  QByteArray argument = command.mid(13, command.size() - 13 - 6);
-  argument.replace("\\\"", "\"").replace("\\\\", "\\");
-  wordexp_t words{};
-  QCOMPARE(wordexp(argument.constData(), &words, WRDE_NOCMD), 0);
-  QCOMPARE(words.we_wordc, size_t(1));
-  QCOMPARE(QString::fromUtf8(words.we_wordv[0]), picture_);
-  wordfree(&words);
-}
-
-void tst_SessionWallpapers::swayRefusalsAreReported() {
-  const QString socket = dir_.filePath("refusing.sock");
-  FakeSway sway(socket, R"([{"success":false,"error":"Unknown output"}])");
-  QProcessEnvironment session = Session("", QString());
-  session.insert("SWAYSOCK", socket);
-  ProbeResult refused = RunProbe(picture_, session);
-  QVERIFY(!refused.accepted);
-  QVERIFY2(refused.trace.contains("Unknown output"), refused.trace.constData());
-
-  session.insert("SWAYSOCK", dir_.filePath("nobody.sock"));
-  ProbeResult unreachable = RunProbe(picture_, session);
-  QVERIFY(!unreachable.accepted);
-  QVERIFY2(unreachable.trace.contains("cannot connect"), unreachable.trace.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_SessionWallpapers)
