@@ -35,21 +35,6 @@ class FakePlasmaShell : public QObject, protected QDBusContext {
   }
 };
 
-class FakePcmanfm : public QObject, protected QDBusContext {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.pcmanfm.Application")
-
- public:
-  QList<QStringList> calls;
-  QString failWith;
-
- public slots:
-  void setWallpaper(const QString& path, const QString& mode) {
-    calls.append({path, mode});
-    if (!failWith.isEmpty()) sendErrorReply(QDBusError::AccessDenied, failWith);
-  }
-};
-
 }  // namespace
 
 class tst_SessionWallpapers : public QObject {
@@ -59,8 +44,6 @@ class tst_SessionWallpapers : public QObject {
   void initTestCase();
   void plasmaScriptSetsEveryPictureDesktop();
   void plasmaGetsTheScriptAndHonoursItsErrors();
-  void lxqtGetsThePathAndZoom();
-  void lxdeRunsPcmanfmWithTheAbsolutePath();
 
  private:
   QProcessEnvironment Session(const QString& desktop, const QString& busAddress) const;
@@ -137,50 +120,6 @@ void tst_SessionWallpapers::plasmaGetsTheScriptAndHonoursItsErrors() {
   QVERIFY2(locked.trace.contains("Widgets are locked"), locked.trace.constData());
 
   QDBusConnection::disconnectFromBus("plasma");
-}
-
-void tst_SessionWallpapers::lxqtGetsThePathAndZoom() {
-  PrivateBus bus;
-  QDBusConnection connection = QDBusConnection::connectToBus(bus.Address(), "pcmanfm");
-  FakePcmanfm pcmanfm;
-  QVERIFY(connection.registerObject("/Application", &pcmanfm, QDBusConnection::ExportAllSlots));
-  const QProcessEnvironment session = Session("LXQt", bus.Address());
-
-  QVERIFY(!RunProbe(picture_, session).accepted);
-  QVERIFY(connection.registerService("org.pcmanfm.PCManFM"));
-  // A relative name reaches the desktop, another process, as an absolute one.
-  ProbeResult accepted = RunProbe(kAwkwardName, session, dir_.path());
-  QVERIFY2(accepted.accepted, accepted.trace.constData());
-  QCOMPARE(pcmanfm.calls, (QList<QStringList>{{picture_, "zoom"}}));
-
-  pcmanfm.failWith = QStringLiteral("not allowed");
-  ProbeResult refused = RunProbe(picture_, session);
-  QVERIFY(!refused.accepted);
-  QVERIFY2(refused.trace.contains("not allowed"), refused.trace.constData());
-  QDBusConnection::disconnectFromBus("pcmanfm");
-}
-
-void tst_SessionWallpapers::lxdeRunsPcmanfmWithTheAbsolutePath() {
-  const QString bin = dir_.filePath("bin");
-  QVERIFY(QDir().mkpath(bin));
-  QFile script(bin + "/pcmanfm");
-  QVERIFY(script.open(QIODevice::WriteOnly));
-  script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$PCMANFM_LOG\"\nexit \"$PCMANFM_STATUS\"\n");
-  script.close();
-  QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
-  QProcessEnvironment session = Session("LXDE", QString());
-  session.insert("PATH", bin + ":" + session.value("PATH"));
-  session.insert("PCMANFM_LOG", dir_.filePath("pcmanfm.log"));
-
-  session.insert("PCMANFM_STATUS", "0");
-  ProbeResult accepted = RunProbe(kAwkwardName, session, dir_.path());
-  QVERIFY2(accepted.accepted, accepted.trace.constData());
-  QFile log(dir_.filePath("pcmanfm.log"));
-  QVERIFY(log.open(QIODevice::ReadOnly));
-  QCOMPARE(QString::fromUtf8(log.readAll()), "--set-wallpaper\n" + picture_ + "\n");
-
-  session.insert("PCMANFM_STATUS", "1");
-  QVERIFY(!RunProbe(picture_, session).accepted);
 }
 
 QTEST_GUILESS_MAIN(tst_SessionWallpapers)

@@ -89,8 +89,11 @@ std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
     case Desktop::kLxqt:
       return std::make_unique<LxqtWallpaper>();
     case Desktop::kLxde:
-      return std::make_unique<CommandWallpaper>(QStringLiteral("pcmanfm --set-wallpaper"),
-                                                CommandWallpaper::FileName::kAbsolute);
+      // Without a mode pcmanfm fits the picture inside the screen; "crop"
+      // covers it, as every other route does.
+      return std::make_unique<CommandWallpaper>(
+          QStringLiteral("pcmanfm --wallpaper-mode=crop --set-wallpaper"),
+          CommandWallpaper::FileName::kAbsolute);
     case Desktop::kSway:
       return std::make_unique<SwayWallpaper>();
     case Desktop::kNone:
