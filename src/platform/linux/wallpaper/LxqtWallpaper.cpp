@@ -8,7 +8,6 @@
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 bool LxqtWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
       QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));

@@ -148,7 +148,6 @@ QString SwayLinkPath() {
 }
 
 bool SwayWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   const QString socketPath = qEnvironmentVariable("SWAYSOCK");
   if (socketPath.isEmpty()) {
     TraceRefusal(QStringLiteral("sway: SWAYSOCK is not set"));
