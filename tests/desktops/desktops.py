@@ -19,6 +19,7 @@ import ast
 import glob
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -29,9 +30,10 @@ import zlib
 
 USER = 65534
 WIDTH, HEIGHT = 640, 480
-# Points away from the corner where desktops put their icons, two of them near
+# Points away from the corner where desktops put their icons and from a panel
+# at the bottom, two of them near
 # the edges, where a picture fitted inside the screen leaves bars.
-POINTS = [(320, 240), (630, 240), (600, 470), (400, 20)]
+POINTS = [(320, 240), (630, 240), (600, 400), (400, 20)]
 COLOURS = [(220, 30, 30), (30, 40, 200)]
 START_COLOUR = (20, 160, 60)
 
@@ -51,8 +53,9 @@ NAMES = [
 ]
 
 # name: XDG_CURRENT_DESKTOP as the desktop sets it, the programs that draw
-# the desktop (started in this order), and how to read what it shows: the
-# screen, or a settings key (schema, key, "uri" or "path").
+# the desktop (started in this order), how to read what it shows (the
+# screen, or settings keys: schema, key, "uri" or "path"), and optionally a
+# bus name to wait for and variables of the session.
 DESKTOPS = {
     "sway": dict(xdg="sway", start=[["sway", "-c", "{work}/sway.config"]], check="screen"),
     "XFCE": dict(xdg="XFCE", start=[["xfwm4", "--compositor=off", "--sm-client-disable"],
@@ -61,6 +64,9 @@ DESKTOPS = {
     "LXQt": dict(xdg="LXQt", start=[["pcmanfm-qt", "--desktop"]], check="screen",
                  bus_name="org.pcmanfm.PCManFM"),
     "LXDE": dict(xdg="LXDE", start=[["pcmanfm", "--desktop"]], check="screen"),
+    "Plasma": dict(xdg="KDE", start=[["plasmashell", "--no-respawn"]], check="screen",
+                   bus_name="org.kde.plasmashell",
+                   env={"KDE_SESSION_VERSION": "5", "QT_QUICK_BACKEND": "software"}),
     "GNOME": dict(xdg="ubuntu:GNOME", start=[], check=[
         ("org.gnome.desktop.background", "picture-uri", "uri"),
         ("org.gnome.desktop.background", "picture-uri-dark", "uri")]),
@@ -141,18 +147,21 @@ def shows(env, desktop, path, colour, wait):
 
 def desktop_window_shown(env):
     """Whether a window of the desktop type is on the screen."""
-    from Xlib import X, display
+    from Xlib import X, display, error
     screen = display.Display(env["DISPLAY"])
     kind = screen.intern_atom("_NET_WM_WINDOW_TYPE")
     desktop = screen.intern_atom("_NET_WM_WINDOW_TYPE_DESKTOP")
     shown = False
     # A window manager may have put the desktop window into a frame.
     top = screen.screen().root.query_tree().children
-    for window in top + [child for w in top for child in w.query_tree().children]:
-        types = window.get_full_property(kind, X.AnyPropertyType)
-        if types and desktop in types.value and \
-                window.get_attributes().map_state == X.IsViewable:
-            shown = True
+    try:
+        for window in top + [child for w in top for child in w.query_tree().children]:
+            types = window.get_full_property(kind, X.AnyPropertyType)
+            if types and desktop in types.value and \
+                    window.get_attributes().map_state == X.IsViewable:
+                shown = True
+    except error.BadWindow:
+        pass  # a window that went while being looked at: ask again
     screen.close()
     return shown
 
@@ -185,7 +194,8 @@ def rotate(program, env, entries, last):
 def run_session(name, program, work):
     """Inside the desktop's session: starts it, rotates, checks."""
     desktop = DESKTOPS[name]
-    env = dict(os.environ, XDG_CURRENT_DESKTOP=desktop["xdg"], ZVISTARO_TRACE="-")
+    env = dict(os.environ, XDG_CURRENT_DESKTOP=desktop["xdg"], ZVISTARO_TRACE="-",
+               **desktop.get("env", {}))
     started = []
     for argv in desktop["start"]:
         log = open(os.path.join(work, os.path.basename(argv[0]) + ".log"), "w")
@@ -278,13 +288,27 @@ def run_desktop(name, program):
         deadline = time.monotonic() + 20
         while not os.path.exists(f"/tmp/.X11-unix/X{number}") and time.monotonic() < deadline:
             time.sleep(0.1)
+    # The session's output goes to a file: services the bus started would
+    # hold a pipe open. Its own process group ends with it, those services
+    # included.
+    log_path = os.path.join(work, "session.log")
     try:
-        session = subprocess.run(
-            ["setpriv", f"--reuid={USER}", f"--regid={USER}", "--clear-groups",
-             "dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--session",
-             name, program, work], env=env, capture_output=True, text=True, timeout=600)
-        ok = session.returncode == 0
-        report = session.stdout + session.stderr
+        with open(log_path, "w") as log:
+            session = subprocess.Popen(
+                ["setpriv", f"--reuid={USER}", f"--regid={USER}", "--clear-groups",
+                 "dbus-run-session", "--", sys.executable, os.path.abspath(__file__),
+                 "--session", name, program, work],
+                env=env, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+            try:
+                ok = session.wait(600) == 0
+            except subprocess.TimeoutExpired:
+                ok = False
+        try:
+            os.killpg(session.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        with open(log_path, errors="replace") as log:
+            report = log.read()
     finally:
         if xvfb:
             xvfb.terminate()
