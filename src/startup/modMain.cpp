@@ -34,9 +34,12 @@ void ShowMainForm() {
 }  // namespace
 
 bool Main() {
-  LoadImageListSetting();
   KitGlobal().Arguments().SetText(CurrentPlatform().process->CommandLineText());
-  if (KitGlobal().Arguments().Count() > 0) {
+  const bool commandMode = KitGlobal().Arguments().Count() > 0;
+  // A command's reports say why, from its first step on.
+  if (commandMode) ReportCauseLines();
+  LoadImageListSetting();
+  if (commandMode) {
     RunCommand(KitGlobal().Arguments().Item(1).toLower());
     return false;
   }

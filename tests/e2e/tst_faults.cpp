@@ -183,7 +183,7 @@ void tst_Faults::damagedSettingsFile() {
   const auto [status, err] = world.Rotate();
   QCOMPARE(status, expectedStatus);
   if (expectedLast == -1) {
-    QCOMPARE(err, QByteArray(kInvalidParameter));
+    QVERIFY2(err.startsWith(kInvalidParameter), err.constData());
     QCOMPARE(QFileInfo(world.SettingsFile()).isDir(), folder);
     if (!folder) QCOMPARE(ReadAll(world.SettingsFile()), content);
   } else {
