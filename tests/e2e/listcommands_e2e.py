@@ -243,10 +243,12 @@ def run(program, settings, pictures, elsewhere):
         if entries != expected:
             fail("stored list %r, expected %r" % (entries, expected))
 
-        # The logon entry's way: another folder, no window.
+        # The logon entry's way: another folder, no window. Offscreen, so that
+        # an error report is printed instead of waiting in a message box.
+        quiet = dict(env, QT_QPA_PLATFORM="offscreen")
         for turn in range(3):
-            rotation = subprocess.run([program, "/rotate"], env=env, cwd=elsewhere,
-                                      capture_output=True, text=True)
+            rotation = subprocess.run([program, "/rotate"], env=quiet, cwd=elsewhere,
+                                      capture_output=True, text=True, timeout=60)
             if rotation.returncode != 0:
                 fail("/rotate %d ended with %d: %s" % (turn + 1, rotation.returncode,
                                                        rotation.stderr))
