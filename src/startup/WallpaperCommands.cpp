@@ -60,6 +60,9 @@ QString LogonEntryData() {
 
 // Why the stored last wallpaper gives no next entry.
 QString NoNextCause(const QString& last) {
+  // The rotation reads only what it needs; on this failure path the whole
+  // list is worth loading to tell an empty list from a stale name.
+  LoadImageListSetting();
   if (SharedImageList()->Count() == 0) return QString::fromLatin1(kEmptyList);
   if (last.isEmpty()) return QString::fromLatin1(kNothingSetYet);
   if (!KitGlobal().FileExists(last)) return QString::fromLatin1(kLastGone).arg(last);
@@ -82,7 +85,7 @@ void SetWallpaper(const QString& FileName) {
 QString NextWallpaper() {
   const QString last = ReadSetting(QLatin1String(kImageListLastSelectedKey));
   try {
-    return SharedImageList()->NextFileName(last, true);
+    return NextStoredFileName(last);
   } catch (const ProgramError& error) {
     if (error.Number() != kErrInvalidParameter) throw;
     throw error.WithCause(NoNextCause(last));

@@ -37,12 +37,13 @@ bool Main() {
   KitGlobal().Arguments().SetText(CurrentPlatform().process->CommandLineText());
   const bool commandMode = KitGlobal().Arguments().Count() > 0;
   // A command's reports say why, from its first step on.
-  if (commandMode) ReportCauseLines();
-  LoadImageListSetting();
   if (commandMode) {
+    ReportCauseLines();
     RunCommand(KitGlobal().Arguments().Item(1).toLower());
     return false;
   }
+  // Only the window needs the whole list: a command reads what it needs.
+  LoadImageListSetting();
   ShowMainForm();
   return true;
 }
