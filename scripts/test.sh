@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Zorvane Vistaro and runs every test; exits non-zero on any failure.
-#   1. the unit and end-to-end tests of the normal build;
+#   1. the unit and end-to-end tests of the normal build, then the
+#      wallpaper on each real desktop (scripts/test-desktops.sh);
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. a short run of each libFuzzer target (clang).
 # ZV_TEST_QUICK=1 runs the first stage only.
@@ -11,6 +12,7 @@ zv_install_packages
 zv_build "$ZV_BUILD_DIR"
 ctest --test-dir "$ZV_BUILD_DIR" --output-on-failure --timeout 600
 [ "${ZV_TEST_QUICK:-0}" = 1 ] && exit 0
+"$ZV_ROOT/scripts/test-desktops.sh"
 
 # Qt and its system libraries keep some allocations for the life of the
 # process; the suppressions name them so that our own leaks still fail.

@@ -11,13 +11,13 @@ constexpr qint64 kFirstStringId = 1001;
 
 }  // namespace
 
-void RaiseError(qint32 number, const std::optional<QString>& source) {
+void RaiseError(qint32 number, const std::optional<QString>& source, const QString& cause) {
   const QString suffix = source ? QStringLiteral(".") + *source : QString();
   KitGlobal().Trace(QStringLiteral("* Error (Number:=") + QString::number(number) +
                         QStringLiteral(", Source:='") + suffix + QStringLiteral("')"),
                     0);
   const QString description = ErrorDescription(number);
-  throw ProgramError(number, QLatin1String(kProjectName) + suffix, description);
+  throw ProgramError(number, QLatin1String(kProjectName) + suffix, description, cause);
 }
 
 QString ErrorDescription(qint32 number) {

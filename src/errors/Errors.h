@@ -20,8 +20,10 @@ inline constexpr char kProjectName[] = "ZVistaro02";
 
 // Traces the error and throws it as a ProgramError. Without a source the
 // error's source is the project name alone; with one (even empty text) it is
-// the project name, a point and the source.
-[[noreturn]] void RaiseError(qint32 number, const std::optional<QString>& source = std::nullopt);
+// the project name, a point and the source. The cause, when given, is the
+// error's cause line (see ProgramError).
+[[noreturn]] void RaiseError(qint32 number, const std::optional<QString>& source = std::nullopt,
+                             const QString& cause = QString());
 
 // The description of an error number from the string table, or a fallback
 // text naming the number; traces the result.

@@ -40,6 +40,9 @@ class WallpaperSetter {
  public:
   virtual ~WallpaperSetter() = default;
   virtual bool Set(const QString& file) = 0;
+  // Why Set() refused the file, in plain words naming the file or value and
+  // what to do, for the error report; empty when it cannot tell.
+  virtual QString RefusalCause(const QString& /*file*/) { return {}; }
 };
 
 // Modal message boxes. Style as the classic values: 0 OK only, 64 OK with an
@@ -68,6 +71,8 @@ class ProcessInfo {
   virtual QString CommandLineText() = 0;
   // Base name of the running executable, without folder and extension.
   virtual QString ExecutableName() = 0;
+  // Absolute path of the running executable; empty when it cannot be told.
+  virtual QString ExecutablePath() { return {}; }
   // Whether windows and message boxes can be shown to a user.
   virtual bool HasInteractiveDisplay() = 0;
   // Where trace lines go (handed to ZKit10 at start-up).

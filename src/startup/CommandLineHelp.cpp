@@ -14,10 +14,8 @@ QString CommandLineHelpText() {
   return QStringLiteral(
       "Command-line options:\r\n"
       "/rotate\tchange desktop-wallpaper to\r\n"
-      "\tthe next file in the current\r\n"
-      "\twallpaper's folder wich has\r\n"
-      "\tthe same extension than the\r\n"
-      "\tcurrent wallpaper\r\n"
+      "\tthe next file of the image list,\r\n"
+      "\tafter the last one it set\r\n"
       "/auto\tauto-change desktop-wallpaper\r\n"
       "\teach time the current\r\n"
       "\tuser logs on\r\n"

@@ -19,6 +19,19 @@ constexpr qint32 kErrOutOfMemory = 7;
 constexpr qint32 kErrInternal = 51;
 constexpr char kOutOfMemory[] = "Out of memory";
 constexpr char kInternalError[] = "Internal error (%1)";
+// Cause lines of errors whose raiser could not say more.
+constexpr char kOutOfMemoryCause[] =
+    "the program ran out of memory; close other programs and try again";
+constexpr char kInternalCause[] =
+    "an internal failure (%1); ZVISTARO_TRACE=- shows the steps that led to it";
+constexpr char kNoCause[] = "%1; ZVISTARO_TRACE=- shows the steps that led to it";
+
+// Command mode adds the cause line to every report; the window's reports
+// keep their one line.
+bool& CauseLinesWanted() {
+  static bool wanted = false;
+  return wanted;
+}
 
 QString ErrorText(qint32 number, const QString& description) {
   return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" - ") + description;
@@ -36,10 +49,20 @@ QString ErrorTextOf(const std::exception& error) {
                    QString::fromLatin1(kInternalError).arg(QString::fromUtf8(error.what())));
 }
 
-void ShowErrorBox(const QString& line) {
+QString CauseOf(const std::exception& error) {
+  if (const auto* programError = dynamic_cast<const ProgramError*>(&error)) {
+    if (!programError->Cause().isEmpty()) return programError->Cause();
+    return QString::fromLatin1(kNoCause).arg(programError->Description());
+  }
+  if (dynamic_cast<const NoDisplayError*>(&error)) return {};
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return QString::fromLatin1(kOutOfMemoryCause);
+  return QString::fromLatin1(kInternalCause).arg(QString::fromUtf8(error.what()));
+}
+
+void ShowErrorBox(const QString& text) {
   Platform& platform = CurrentPlatform();
   if (platform.process->HasInteractiveDisplay()) {
-    platform.messages->Show(line, kStyleCritical, ApplicationTitle());
+    platform.messages->Show(text, kStyleCritical, ApplicationTitle());
   }
 }
 
@@ -49,16 +72,31 @@ QString UnhandledErrorLine(const std::exception& error) {
   return QLatin1String(kProjectName) + QStringLiteral(": ") + ErrorTextOf(error);
 }
 
+QString ErrorCauseLine(const std::exception& error) {
+  const QString cause = CauseOf(error);
+  return cause.isEmpty() ? QString() : QLatin1String(kProjectName) + QStringLiteral(": ") + cause;
+}
+
+QString ErrorReportText(const std::exception& error) {
+  const QString cause = ErrorCauseLine(error);
+  return UnhandledErrorLine(error) + (cause.isEmpty() ? QString() : QStringLiteral("\r\n") + cause);
+}
+
+void ReportCauseLines() { CauseLinesWanted() = true; }
+
 void ReportUnhandledError(const std::exception& error) {
   const QString line = UnhandledErrorLine(error);
-  const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+  const QString cause = CauseLinesWanted() ? ErrorCauseLine(error) : QString();
+  QString lines = line + QLatin1Char('\n');
+  if (!cause.isEmpty()) lines += cause + QLatin1Char('\n');
+  const QByteArray bytes = lines.toUtf8();
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
   std::fflush(stderr);
   // Without a display there is nothing to show a box on; a window error
   // (no display) has said all there is to say.
   if (dynamic_cast<const NoDisplayError*>(&error)) return;
   try {
-    ShowErrorBox(line);
+    ShowErrorBox(cause.isEmpty() ? line : line + QStringLiteral("\r\n") + cause);
   } catch (const std::exception&) {
     // The line on standard error is the report; a box that cannot be shown
     // must not turn it into a crash.

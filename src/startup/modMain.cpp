@@ -35,7 +35,10 @@ void ShowMainForm() {
 
 bool Main() {
   KitGlobal().Arguments().SetText(CurrentPlatform().process->CommandLineText());
-  if (KitGlobal().Arguments().Count() > 0) {
+  const bool commandMode = KitGlobal().Arguments().Count() > 0;
+  // A command's reports say why, from its first step on.
+  if (commandMode) {
+    ReportCauseLines();
     RunCommand(KitGlobal().Arguments().Item(1).toLower());
     return false;
   }

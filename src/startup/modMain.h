@@ -37,13 +37,21 @@ inline constexpr char kLogonEntryPath[] =
     "Zorvane Vistaro 0.2 Wallpaper Rotation";
 
 // Hands the file to the platform as the desktop wallpaper, unchanged;
-// "Unexpected internal error" when the platform refuses it.
+// "Unexpected internal error" when the platform refuses it, its cause saying
+// why.
 void SetWallpaper(const QString& FileName);
-// Sets the wallpaper to the entry after "ImageListLastSelected" (wrapping at
-// the end) and stores it there; "Invalid Parameter" when the stored name is
-// not an entry of the list.
+// The entry after "ImageListLastSelected" (wrapping at the end); "Invalid
+// Parameter" when the stored name is not an entry of the list, its cause
+// naming the name.
+QString NextWallpaper();
+// Sets the wallpaper to an entry of the list and stores it as
+// "ImageListLastSelected", so that the rotation goes on after it.
+void SetListedWallpaper(const QString& FileName);
+// Sets the wallpaper to the next entry (NextWallpaper) and stores it.
 void RotateWallpaper();
-// Writes the logon entry ("<executable name> /rotate") and confirms it.
+// Writes the logon entry ("<executable> /rotate": the bare name when the
+// PATH finds this program under it, else its path; quoted by command-line
+// rules) and confirms it with the value written.
 void WriteLogonEntry();
 // Deletes the logon entry; an error when there is none.
 void DeleteLogonEntry();
@@ -55,8 +63,17 @@ void ShowCommandLineHelp();
 // The one line that reports an error which ended the program:
 // "ZVistaro02: Error <number> - <description>".
 QString UnhandledErrorLine(const std::exception& error);
-// Writes that line to standard error and, with an interactive display, shows
-// it in a message box. Never throws.
+// The line after it that says in plain words what failed and what to do,
+// naming the file or value: "ZVistaro02: <cause>"; empty for an error that
+// needs none (no display for the window).
+QString ErrorCauseLine(const std::exception& error);
+// Both lines, CR LF between them, as a message box shows the report.
+QString ErrorReportText(const std::exception& error);
+// From now on (command mode) every report carries its cause line.
+void ReportCauseLines();
+// Writes the report line, and the cause line when wanted, to standard error
+// and, with an interactive display, shows them in a message box. Never
+// throws.
 void ReportUnhandledError(const std::exception& error);
 // Reports the error and ends the program at once with exit status 1, so that
 // nothing after the failing step runs.

@@ -1,8 +1,10 @@
 // The five commands of the image list frame. Each changes the shared image
 // list and then refills the list box from it; none edits the list box itself.
 
+#include <QDir>
+#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
+#include "window/ImageListModel.h"
 #include "window/frmMain.h"
 
 namespace {
@@ -36,35 +39,83 @@ QString FolderPart(const QString& typed) {
   return typed.left(last + 1);
 }
 
+// The typed name or pattern as an absolute one: a relative text is taken as
+// relative to the program's current folder ("./" and "../" resolved). The list then names the same
+// files wherever the program starts later (a logon entry starts it in the
+// home folder), and no name can pass for an option of a wallpaper command.
+QString Absolute(const QString& typed) {
+  if (!QDir::isRelativePath(typed)) return typed;
+  return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(typed)));
+}
+
 // The dialog's answer is one full path, or a folder followed by names, all
 // separated by NUL characters.
-void AddChosenFiles(ZVRImageList& list, const QString& chosen) {
+QStringList ChosenFiles(const QString& chosen) {
   StringList files;
   files.SetSeparator(QString(QChar(u'\0')));
   files.SetQuoteBegin(QString());
   files.SetQuoteEnd(QString());
   files.SetText(chosen);
-  if (files.Count() == 1) {
-    list.Add(files.Item(1));
-    return;
-  }
+  if (files.Count() == 1) return {files.Item(1)};
+  QStringList names;
   for (int i = 2; i <= files.Count(); ++i) {
-    list.Add(KitGlobal().EnsureTrailing(files.Item(1), FolderSeparator()) + files.Item(i));
+    names.append(KitGlobal().EnsureTrailing(files.Item(1), FolderSeparator()) + files.Item(i));
   }
+  return names;
 }
+
+// Follows one row of the list box while the image list moves or removes
+// entries by name (always the first entry equal to the name), so that the
+// current entry keeps its row among duplicates too. A row removed leaves its
+// place to the entry after it.
+class RowFollower {
+ public:
+  RowFollower(ZVRImageList& list, int row) : list_(list), row_(row) {}
+  int Row() const { return row_; }
+
+  void MoveUp(const QString& name) {
+    const int from = list_.IndexFromContent(name) - 1;
+    list_.MoveUp(name);
+    Moved(from, from == 0 ? list_.Count() - 1 : from - 1);
+  }
+  void MoveDown(const QString& name) {
+    const int from = list_.IndexFromContent(name) - 1;
+    list_.MoveDown(name);
+    Moved(from, from == list_.Count() - 1 ? 0 : from + 1);
+  }
+  void Remove(const QString& name) {
+    const int from = list_.IndexFromContent(name) - 1;
+    list_.Remove(name);
+    if (row_ > from) --row_;
+  }
+
+ private:
+  // As QList::move(from, to) moves the entries between the two.
+  void Moved(int from, int to) {
+    if (row_ < 0) return;
+    if (row_ == from) {
+      row_ = to;
+    } else if (from < to && row_ > from && row_ <= to) {
+      --row_;
+    } else if (from > to && row_ >= to && row_ < from) {
+      ++row_;
+    }
+  }
+
+  ZVRImageList& list_;
+  int row_;
+};
 
 }  // namespace
 
 void frmMain::cmdImageListAdd_Click() {
-  const QString typed = txtImageListAdd_->text();
-  if (typed.isEmpty()) {
+  if (txtImageListAdd_->text().isEmpty()) {
     ShowNoValidFile();
     return;
   }
-  const auto list = modMain::SharedImageList();
+  const QString typed = Absolute(txtImageListAdd_->text());
   if (KitGlobal().FileExists(typed)) {
-    list->Add(typed);
-    RefreshListBox();
+    AddEntries({typed});
     return;
   }
   // Not a file: a pattern whose last element may hold "*" and "?". A pattern
@@ -75,8 +126,16 @@ void frmMain::cmdImageListAdd_Click() {
     return;
   }
   const QString folder = FolderPart(typed);
-  for (const QString& name : matches) list->Add(folder + name);
-  RefreshListBox();
+  QStringList names;
+  for (const QString& name : matches) names.append(folder + name);
+  AddEntries(names);
+}
+
+void frmMain::AddEntries(const QStringList& names) {
+  const auto list = modMain::SharedImageList();
+  for (const QString& name : names) list->Add(name);
+  const int current = CurrentRow();
+  RefreshListBox(current == -1 ? 0 : current);
 }
 
 void frmMain::cmdImageListAddOpen_Click() {
@@ -97,35 +156,39 @@ void frmMain::cmdImageListAddOpen_Click() {
   dialog.Show(this);
   if (dialog.Cancelled()) return;
   const auto list = modMain::SharedImageList();
-  AddChosenFiles(*list, dialog.FileNames());
+  AddEntries(ChosenFiles(dialog.FileNames()));
   // A list that is still empty has no last entry; the text box then keeps
   // what the user typed.
   if (list->Count() > 0) txtImageListAdd_->setText(list->FileName(list->Count()));
-  RefreshListBox();
   LastDialogFolder = dialog.StartFolder();
 }
 
-QList<int> frmMain::SelectedPositions() const {
-  QList<int> positions;
-  for (int i = 0; i < lstImageList_->count(); ++i) {
-    if (lstImageList_->item(i)->isSelected()) positions.append(i + 1);
-  }
-  return positions;
+QStringList frmMain::SelectedEntries() const {
+  QModelIndexList rows = lstImageList_->selectionModel()->selectedRows();
+  std::sort(rows.begin(), rows.end());
+  QStringList texts;
+  texts.reserve(rows.size());
+  for (const QModelIndex& row : rows) texts.append(entries_->Entries().at(row.row()));
+  return texts;
 }
 
 void frmMain::cmdImageListRemove_Click() {
-  modMain::SharedImageList()->RemoveSelected(SelectedPositions());
-  RefreshListBox();
+  RowFollower current(*modMain::SharedImageList(), CurrentRow());
+  for (const QString& entry : SelectedEntries()) current.Remove(entry);
+  RefreshListBox(current.Row());
 }
 
 // From the top, so that a block of adjacent selected entries moves together.
 void frmMain::cmdImageListUp_Click() {
-  modMain::SharedImageList()->MoveSelectedUp(SelectedPositions());
-  RefreshListBox();
+  RowFollower current(*modMain::SharedImageList(), CurrentRow());
+  for (const QString& entry : SelectedEntries()) current.MoveUp(entry);
+  RefreshListBox(current.Row());
 }
 
 // From the bottom, for the same reason.
 void frmMain::cmdImageListDown_Click() {
-  modMain::SharedImageList()->MoveSelectedDown(SelectedPositions());
-  RefreshListBox();
+  RowFollower current(*modMain::SharedImageList(), CurrentRow());
+  const QStringList entries = SelectedEntries();
+  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) current.MoveDown(*entry);
+  RefreshListBox(current.Row());
 }

@@ -5,7 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -19,6 +19,7 @@
 #include "imagelist/ZVRImageList.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
+#include "window/ImageListModel.h"
 #include "window/Layout.h"
 #include "window/WindowIcon.h"
 
@@ -121,10 +122,13 @@ void frmMain::CreateImageList() {
   txtImageListAdd_ = new QLineEdit(fraImageList_);
   txtImageListAdd_->setObjectName(QStringLiteral("txtImageListAdd"));
   Place(txtImageListAdd_, kAddTextDesign);
-  lstImageList_ = new QListWidget(fraImageList_);
+  lstImageList_ = new QListView(fraImageList_);
   lstImageList_->setObjectName(QStringLiteral("lstImageList"));
   lstImageList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lstImageList_->setSortingEnabled(false);
+  lstImageList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lstImageList_->setUniformItemSizes(true);
+  entries_ = new ImageListModel(lstImageList_);
+  lstImageList_->setModel(entries_);
   Place(lstImageList_, kListDesign);
   cmdImageListAddOpen_ = CreateButton("cmdImageListAddOpen", kAddOpenCaption, kAddOpenDesign);
   // Enter anywhere in the window presses "&Add"; a window has no default
@@ -158,7 +162,8 @@ void frmMain::SetTabOrder() {
 void frmMain::WireEvents() {
   connect(cboView_, &QComboBox::currentIndexChanged, this, &frmMain::cboView_Click);
   connect(chkView_, &QCheckBox::toggled, this, &frmMain::chkView_Click);
-  connect(lstImageList_, &QListWidget::currentRowChanged, this, &frmMain::lstImageList_Click);
+  connect(lstImageList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          &frmMain::lstImageList_Click);
   connect(vistaro_, &DisplayBox::Paint, this, &frmMain::vistaro_Paint);
   connect(vistaro_, &DisplayBox::Resized, this, &frmMain::vistaro_Resize);
   connect(cmdImageListAdd_, &QPushButton::clicked, this, &frmMain::cmdImageListAdd_Click);
@@ -166,6 +171,7 @@ void frmMain::WireEvents() {
   connect(cmdImageListRemove_, &QPushButton::clicked, this, &frmMain::cmdImageListRemove_Click);
   connect(cmdImageListUp_, &QPushButton::clicked, this, &frmMain::cmdImageListUp_Click);
   connect(cmdImageListDown_, &QPushButton::clicked, this, &frmMain::cmdImageListDown_Click);
+  EnableListShortcuts();
 }
 
 void frmMain::setVisible(bool visible) {
@@ -180,7 +186,7 @@ void frmMain::Form_Load() {
   setWindowTitle(modMain::VersionTitle());
   cboView_->addItems(kViewModes);
   cboView_->setCurrentIndex(0);
-  RefreshListBox();
+  RefreshListBox(-1);
   RestoreLastSelected();
   lstImageList_Click();
 }
@@ -193,7 +199,7 @@ void frmMain::RestoreLastSelected() {
   try {
     const QString last = modMain::ReadSetting(QLatin1String(modMain::kImageListLastSelectedKey));
     const int row = modMain::SharedImageList()->IndexFromContent(last) - 1;
-    current = lstImageList_->model()->index(row, 0);
+    current = entries_->index(row, 0);
   } catch (const std::exception&) {
     current = QModelIndex();
   }
@@ -201,9 +207,9 @@ void frmMain::RestoreLastSelected() {
 }
 
 void frmMain::Form_Unload() {
-  const int row = lstImageList_->currentRow();
+  const int row = CurrentRow();
   QString selection;
-  if (lstImageList_->count() != 0 && row != -1) {
+  if (entries_->rowCount() != 0 && row != -1) {
     selection = modMain::SharedImageList()->FileName(row + 1);
   }
   modMain::WriteSetting(QLatin1String(modMain::kImageListLastSelectedKey), selection);
@@ -219,15 +225,20 @@ void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void frmMain::RefreshListBox() {
-  lstImageList_->clear();
+void frmMain::RefreshListBox(int currentRow) {
   const auto list = modMain::SharedImageList();
-  const int count = list->Count();
-  for (int position = 1; position <= count; ++position) {
-    lstImageList_->addItem(list->FileName(position));
-  }
+  QStringList names;
+  names.reserve(list->Count());
+  for (const QString& entry : *list) names.append(entry);
+  entries_->SetEntries(std::move(names), lstImageList_->fontMetrics());
+  const int count = entries_->rowCount();
+  if (currentRow >= count) currentRow = count - 1;
+  lstImageList_->selectionModel()->setCurrentIndex(entries_->index(currentRow, 0),
+                                                   QItemSelectionModel::NoUpdate);
   DrawImage();
 }
+
+int frmMain::CurrentRow() const { return lstImageList_->selectionModel()->currentIndex().row(); }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -298,7 +309,7 @@ void frmMain::vistaro_Paint(QPainter* painter) {
   const auto list = modMain::SharedImageList();
   DisplayState state;
   state.count = list->Count();
-  state.listIndex = lstImageList_->currentRow();
+  state.listIndex = CurrentRow();
   state.viewChecked = chkView_->isChecked();
   state.viewMode = cboView_->currentIndex();
   RenderDisplay(*painter, *vistaro_, state,

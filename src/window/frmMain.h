@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -9,9 +10,11 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class ImageListModel;
 class QPainter;
 class QPushButton;
+class QUrl;
 struct TwipRect;
 struct TwipSize;
 
@@ -47,24 +50,46 @@ class frmMain : public QWidget {
   void RestoreLastSelected();
   void EnforceMinimumSize();
 
-  // Refills the list box from the shared image list and redraws.
-  void RefreshListBox();
+  // Refills the list box from the shared image list, makes the row current
+  // (none for -1, the last row for one past the end) without selecting it,
+  // and redraws.
+  void RefreshListBox(int currentRow);
+  // The list box's current row; -1 for none.
+  int CurrentRow() const;
 
   void cboView_Click();
   void chkView_Click();
   void lstImageList_Click();
   void vistaro_Paint(QPainter* painter);
+
+  // Beyond the classic window, what users of any list window expect: the
+  // Delete key removes the selected entries, dropped files and folders are
+  // added, and an entry can be made the wallpaper at once (double click or
+  // its context menu).
+  void EnableListShortcuts();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void lstImageList_ContextMenu(const QPoint& position);
+  // Sets the row's entry as the wallpaper, as the rotation would, and
+  // remembers it; a refusal is reported in a message box.
+  void SetAsWallpaper(int row);
+  // The files a drop names: files as they are, a folder's picture files
+  // sorted by name (hidden ones left out).
+  static QStringList DroppedFiles(const QList<QUrl>& urls);
   void vistaro_Resize();
 
   // The list commands: each changes the shared image list, then refills the
-  // list box from it.
+  // list box from it. The current entry stays current: after an addition the
+  // same row (the first one when there was none), after a move the row it
+  // moved to, after a removal the entry that took its place.
   void cmdImageListAdd_Click();
   void cmdImageListAddOpen_Click();
   void cmdImageListRemove_Click();
   void cmdImageListUp_Click();
   void cmdImageListDown_Click();
-  // The 1-based positions of the selected list box entries, from the top.
-  QList<int> SelectedPositions() const;
+  // The texts of the selected list box entries, from the top.
+  QStringList SelectedEntries() const;
+  // Adds the names that name existing files, then refills the list box.
+  void AddEntries(const QStringList& names);
 
   // Asks the display box to repaint; its paint event draws what the list,
   // the check box and the view mode say at that moment.
@@ -86,7 +111,8 @@ class frmMain : public QWidget {
   QPushButton* cmdImageListUp_ = nullptr;
   QPushButton* cmdImageListAdd_ = nullptr;
   QLineEdit* txtImageListAdd_ = nullptr;
-  QListWidget* lstImageList_ = nullptr;
+  QListView* lstImageList_ = nullptr;
+  ImageListModel* entries_ = nullptr;
   QPushButton* cmdImageListAddOpen_ = nullptr;
 
   bool loaded_ = false;

@@ -1,7 +1,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,9 +74,9 @@ class tst_HostilePictures : public QObject {
   void Open() {
     QVERIFY(driver_.Start());
     box_ = driver_.Control<DisplayBox>("vistaro");
-    list_ = driver_.Control<QListWidget>("lstImageList");
+    list_ = driver_.Control<QListView>("lstImageList");
     modes_ = driver_.Control<QComboBox>("cboView");
-    list_->setCurrentRow(0);
+    list_->setCurrentIndex(list_->model()->index(0, 0));
   }
   QImage Inner() { return InnerPicture(box_); }
   QImage Expected(const QString& line) { return TextLinePicture(box_, line); }
@@ -85,7 +85,7 @@ class tst_HostilePictures : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
   WindowDriver driver_;
   DisplayBox* box_ = nullptr;
-  QListWidget* list_ = nullptr;
+  QListView* list_ = nullptr;
   QComboBox* modes_ = nullptr;
 };
 

@@ -1,9 +1,14 @@
 #!/usr/bin/python3
-"""Drives the real program in window mode under its own X server.
+"""Drives the real program in window mode under its own X server, then the
+rotation from the command line, as a new user would.
 
-Types a file name and then a pattern into the window with synthetic X input,
-closes the window the way a window manager does (WM_DELETE_WINDOW), and checks
-that the settings file holds the added files in order.
+Starts with no settings in the pictures' folder, types a relative name and a
+relative pattern into the window with synthetic X input, closes the window the
+way a window manager does (WM_DELETE_WINDOW) and checks that the settings file
+holds the added files in order, with absolute names. Then runs /rotate three
+times from another folder with a wallpaper command that records the files it
+is handed: each run must succeed and the files come in list order. Last, a
+double click on an entry sets it as the wallpaper at once.
 
 Usage: listcommands_e2e.py <path of ZVistaro02>
 Needs XDG_CONFIG_HOME set to a folder of its own (run-isolated.sh does that).
@@ -25,6 +30,9 @@ SETTINGS_NAME = "Zorvane Vistaro 0.2.ini"
 # frame's left (4369 twips) plus the box's left (64) and half its width
 # (1550), and its top (2846) plus half its height (285), at 15 twips a pixel.
 TEXT_BOX = ((4369 + 64 + 1550 // 2) // 15, (2846 + 285 // 2) // 15)
+# A point on the list box's first row: the same left, a few pixels below the
+# list's top (240 twips into its frame).
+FIRST_ROW = (TEXT_BOX[0], 240 // 15 + 6)
 
 
 def fail(message):
@@ -124,13 +132,18 @@ def stored_list(path):
     return [entry.replace('""', '"') for entry in re.findall(r'"((?:[^"]|"")*)"', value)]
 
 
-def drive(program, pictures, connection, name):
-    """Starts the program, adds a name and a pattern, closes it; returns its status."""
+def x_env(name):
     env = dict(os.environ, DISPLAY=name, QT_QPA_PLATFORM="xcb")
     if env.get("ASAN_OPTIONS"):
         env["ASAN_OPTIONS"] += ":suppressions=" + os.path.join(
             os.path.dirname(os.path.abspath(__file__)), "asan-xcb.supp")
-    viewer = subprocess.Popen([program], env=env, cwd=pictures)
+    return env
+
+
+def in_window(program, env, cwd, connection, steps):
+    """Starts the program's window, runs steps(xdotool, window id), closes it;
+    returns the exit status."""
+    viewer = subprocess.Popen([program], env=env, cwd=cwd)
     try:
         def shown():
             if viewer.poll() is not None:
@@ -145,47 +158,100 @@ def drive(program, pictures, connection, name):
 
         wid = str(window.id)
         xdotool("windowfocus", "--sync", wid)
-        xdotool("mousemove", "--window", wid, str(TEXT_BOX[0]), str(TEXT_BOX[1]), "click", "1")
-        xdotool("type", "--delay", "20", pictures + "/c.dib")
-        xdotool("key", "Return")
-        xdotool("key", "ctrl+a")
-        xdotool("type", "--delay", "20", pictures + "/*.bmp")
-        xdotool("key", "Return")
+        steps(xdotool, wid)
         send_close(connection, window)
         return viewer.wait(timeout=30)
     finally:
         stop(viewer)
 
 
+def type_names(xdotool, wid):
+    """A relative name, then a relative pattern, each added with Enter."""
+    xdotool("mousemove", "--window", wid, str(TEXT_BOX[0]), str(TEXT_BOX[1]), "click", "1")
+    xdotool("type", "--delay", "20", "with blank.png")
+    xdotool("key", "Return")
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--delay", "20", "*.png")
+    xdotool("key", "Return")
+
+
+def double_click_first_row(xdotool, wid):
+    xdotool("mousemove", "--window", wid, str(FIRST_ROW[0]), str(FIRST_ROW[1]),
+            "click", "--repeat", "2", "--delay", "80", "1")
+
+
 def make_pictures(folder):
-    for name in ["b.bmp", "a.bmp", "A.BMP", "c.dib", ".hidden.bmp", "with blank.bmp", "note"]:
-        with open(os.path.join(folder, name), "wb") as picture:
-            picture.write(b"BM")
-    os.mkdir(os.path.join(folder, "sub.bmp"))
+    for name in ["b.png", "a.png", "A.PNG", ".hidden.png", "with blank.png"]:
+        subprocess.run(["convert", "-size", "8x6", "xc:green", "png:" + os.path.join(folder, name)],
+                       check=True)
+    with open(os.path.join(folder, "note"), "w") as note:
+        note.write("no picture")
+    os.mkdir(os.path.join(folder, "sub.png"))
+
+
+def recording_command(folder):
+    """A wallpaper command that appends every file it is handed to a log."""
+    script = os.path.join(folder, "set-wallpaper")
+    log = os.path.join(folder, "wallpaper.log")
+    with open(script, "w") as out:
+        out.write('#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' % log)
+    os.chmod(script, 0o755)
+    return script, log
+
+
+def logged(log):
+    if not os.path.exists(log):
+        return []
+    with open(log, encoding="utf-8") as lines:
+        return lines.read().splitlines()
 
 
 def main():
     program = os.path.abspath(sys.argv[1])
     settings = os.path.join(os.environ["XDG_CONFIG_HOME"], SETTINGS_NAME)
-    with tempfile.TemporaryDirectory() as pictures:
+    with tempfile.TemporaryDirectory() as pictures, tempfile.TemporaryDirectory() as elsewhere:
         make_pictures(pictures)
-        run(program, settings, pictures)
+        run(program, settings, pictures, elsewhere)
 
 
-def run(program, settings, pictures):
+def run(program, settings, pictures, elsewhere):
+    if os.path.exists(settings):
+        fail("settings exist before the first start")
+    command, log = recording_command(elsewhere)
     server, connection, name = start_xvfb()
+    env = dict(x_env(name), ZVISTARO_WALLPAPER_COMMAND=command)
     try:
-        status = drive(program, pictures, connection, name)
+        status = in_window(program, env, pictures, connection, type_names)
+        if status != 0:
+            fail("exit status %d after closing the window" % status)
+        expected = [os.path.join(pictures, entry)
+                    for entry in ["with blank.png", "a.png", "b.png", "with blank.png"]]
+        entries = stored_list(settings)
+        if entries != expected:
+            fail("stored list %r, expected %r" % (entries, expected))
+
+        # The logon entry's way: another folder, no window. Offscreen, so that
+        # an error report is printed instead of waiting in a message box.
+        quiet = dict(env, QT_QPA_PLATFORM="offscreen")
+        for turn in range(3):
+            rotation = subprocess.run([program, "/rotate"], env=quiet, cwd=elsewhere,
+                                      capture_output=True, text=True, timeout=60)
+            if rotation.returncode != 0:
+                fail("/rotate %d ended with %d: %s" % (turn + 1, rotation.returncode,
+                                                       rotation.stderr))
+        if logged(log) != expected[1:]:
+            fail("/rotate set %r, expected %r" % (logged(log), expected[1:]))
+
+        status = in_window(program, env, elsewhere, connection, double_click_first_row)
+        if status != 0:
+            fail("exit status %d after the double click" % status)
+        if logged(log) != expected[1:] + [expected[0]]:
+            fail("the double click set %r, expected %r" % (logged(log)[3:], [expected[0]]))
     finally:
         connection.close()
         stop(server)
-    if status != 0:
-        fail("exit status %d after closing the window" % status)
-    expected = [pictures + "/" + entry for entry in ["c.dib", "a.bmp", "b.bmp", "with blank.bmp"]]
-    entries = stored_list(settings)
-    if entries != expected:
-        fail("stored list %r, expected %r" % (entries, expected))
-    print("PASS: the window added a typed name and a pattern's files and stored them in order")
+    print("PASS: relative names were stored absolute, /rotate walked them in list order "
+          "from another folder, and a double click set an entry")
 
 
 if __name__ == "__main__":

@@ -13,13 +13,13 @@ namespace {
 constexpr char kSettingsFile[] = "config/Zorvane Vistaro 0.2.ini";
 constexpr char kEntryFile[] = "config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop";
 constexpr char kHelp[] =
-    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file in the "
-    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than the\r\n\tcurrent "
-    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the current\r\n\tuser "
-    "logs on\r\n/remove\tstop auto-changing\r\n\tdesktop-wallpaper\n";
-constexpr char kConfirmation[] =
+    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file of the "
+    "image list,\r\n\tafter the last one it set\r\n/auto\tauto-change desktop-wallpaper\r\n"
+    "\teach time the current\r\n\tuser logs on\r\n/remove\tstop auto-changing\r\n"
+    "\tdesktop-wallpaper\n";
+constexpr char kEntryPath[] =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Zorvane Vistaro 0.2 "
-    "Wallpaper Rotation\\ZVistaro02 /rotate\n";
+    "Wallpaper Rotation\\";
 constexpr char kInvalidParameter[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\n";
 
 struct Run {
@@ -77,7 +77,7 @@ class Session {
   Run Start(const QStringList& arguments, const QStringList& prefix = {}) const {
     QProcess process;
     process.setProcessEnvironment(env);
-    const QStringList command = prefix + QStringList{ZV_PROGRAM} + arguments;
+    const QStringList command = prefix + QStringList{program} + arguments;
     process.start(command.first(), command.mid(1));
     if (!process.waitForFinished(30000)) qFatal("the program did not end");
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -86,7 +86,11 @@ class Session {
 
   QTemporaryDir dir;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  QString program = QStringLiteral(ZV_PROGRAM);
 };
+
+// The report line and the cause line after it.
+QStringList ReportLines(const Run& run) { return QString::fromUtf8(run.err).split('\n'); }
 
 }  // namespace
 
@@ -97,7 +101,9 @@ class tst_CommandMode : public QObject {
   void rotationWalksWrapsAndNeverRewritesTheList();
   void loadingDropsMissingNamesAndKeepsDuplicatesAndOddNames();
   void unknownLastOrRefusedFileChangesNothing();
-  void autoWritesOneValidEntryAndRemoveDeletesIt();
+  void everyReportNamesItsCause_data();
+  void everyReportNamesItsCause();
+  void autoWritesAnEntryThatRunsAndRemoveDeletesIt();
   void helpForEveryOtherFirstArgument_data();
   void helpForEveryOtherFirstArgument();
   void windowModeWithoutDisplayEndsWithOneLine();
@@ -147,7 +153,7 @@ void tst_CommandMode::unknownLastOrRefusedFileChangesNothing() {
   for (const char* option : {"/rotate", "/auto"}) {
     const Run run = session.Start({option});
     QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, QByteArray(kInvalidParameter));
+    QVERIFY2(run.err.startsWith(kInvalidParameter), run.err);
     QVERIFY(run.out.isEmpty());
   }
   QCOMPARE(ReadAll(session.Path(kSettingsFile)), before);
@@ -160,7 +166,8 @@ void tst_CommandMode::unknownLastOrRefusedFileChangesNothing() {
   for (int i = 0; i < 2; ++i) {
     const Run run = session.Start({"/auto"});
     QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, QByteArray("ZVistaro02: Error -2147213312 - Unexpected internal error\n"));
+    QCOMPARE(ReportLines(run).value(0),
+             "ZVistaro02: Error -2147213312 - Unexpected internal error");
   }
   QCOMPARE(session.SetFiles(), (QStringList{refused, refused}));
   QCOMPARE(session.Last(), a);
@@ -173,19 +180,106 @@ void tst_CommandMode::unknownLastOrRefusedFileChangesNothing() {
                                 "* ErrDescr(Number:=-2147213312) [= Unexpected internal error]"}));
 }
 
-void tst_CommandMode::autoWritesOneValidEntryAndRemoveDeletesIt() {
+// The report line stays as scripts know it; the line after it names the file
+// or value and says what to do.
+void tst_CommandMode::everyReportNamesItsCause_data() {
+  QTest::addColumn<QString>("last");
+  QTest::addColumn<QString>("option");
+  QTest::addColumn<bool>("noDesktop");
+  QTest::addColumn<QString>("report");
+  QTest::addColumn<QString>("cause");
+  const QString invalid = "Error -2147213311 - Invalid Parameter";
+  const QString refused = "Error -2147213312 - Unexpected internal error";
+  QTest::newRow("last wallpaper not in the list")
+      << "b.png"
+      << "/rotate" << false << invalid
+      << "the last wallpaper \"%1/b.png\" is not in the image list; open the window, select the "
+         "entry to start after and close it";
+  QTest::newRow("no last wallpaper stored")
+      << ""
+      << "/auto" << false << invalid << "no last wallpaper stored";
+  QTest::newRow("next file no picture this installation reads")
+      << "a.png"
+      << "/rotate" << false << refused
+      << "\"%1/x.webp\" is not a picture this installation can read (";
+  QTest::newRow("the wallpaper command refuses")
+      << "x.webp"
+      << "/rotate" << false << refused
+      << "the wallpaper command \"%1/set-wallpaper\" did not accept \"%1/refused.png\"";
+  QTest::newRow("no desktop at all")
+      << "x.webp"
+      << "/rotate" << true << refused
+      << "no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is \"\", DISPLAY is unset); set "
+         "ZVISTARO_WALLPAPER_COMMAND";
+  QTest::newRow("no logon entry to remove")
+      << "a.png"
+      << "/remove" << false << "Error -2147024894 - "
+      << "there is no logon entry \"%1/config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation."
+         "desktop\" to remove";
+}
+
+void tst_CommandMode::everyReportNamesItsCause() {
+  QFETCH(QString, last);
+  QFETCH(QString, option);
+  QFETCH(bool, noDesktop);
+  QFETCH(QString, report);
+  QFETCH(QString, cause);
+  Session session;
+  const QString a = session.Picture("a.png");
+  session.Picture("b.png");
+  MakeFile(session.dir.path(), "x.webp", "RIFF\x10\0\0\0WEBPVP8 broken");
+  const QString refused = session.Picture("refused.png");
+  session.Store({a, session.Path("x.webp"), refused}, last.isEmpty() ? last : session.Path(last));
+  if (noDesktop) {
+    for (const char* name : {"ZVISTARO_WALLPAPER_COMMAND", "DISPLAY", "WAYLAND_DISPLAY"}) {
+      session.env.remove(name);
+    }
+    session.env.insert("XDG_CURRENT_DESKTOP", "");
+  }
+  const Run run = session.Start({option});
+  QCOMPARE(run.status, 1);
+  const QStringList lines = ReportLines(run);
+  QCOMPARE(lines.size(), 3);
+  QVERIFY2(lines[0].startsWith("ZVistaro02: " + report), run.err);
+  QVERIFY2(lines[1].startsWith("ZVistaro02: ") &&
+               lines[1].contains(cause.replace("%1", session.dir.path())),
+           run.err);
+  QCOMPARE(lines[2], QString());
+}
+
+// The entry names this program so that it runs at logon: the bare name only
+// when the PATH finds this very program, else its path, quoted so that a
+// folder with blanks and quotes survives. GLib runs it as a session would.
+void tst_CommandMode::autoWritesAnEntryThatRunsAndRemoveDeletesIt() {
   Session session;
   const QString a = session.Picture("a.png"), b = session.Picture("b.png");
   session.Store({a, b}, a);
-  for (const char* option : {"/auto", "/AUTO"}) {
-    const Run run = session.Start({option});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QByteArray(kConfirmation));
+  const QString folder = session.Path("it's a \"test\"");
+  QVERIFY(QDir().mkpath(folder));
+  const QFileInfo built(session.program);
+  for (const QString& name : QDir(built.path()).entryList({"ZVistaro02", "libZKit10.so*"})) {
+    QVERIFY(QFile::copy(built.dir().filePath(name), folder + '/' + name));
   }
-  QCOMPARE(session.SetFiles(), (QStringList{b, a}));
-  QCOMPARE(QDir(session.Path("config/autostart")).entryList(QDir::Files).size(), 1);
+  session.program = folder + "/ZVistaro02";
+  const Run run = session.Start({"/auto"});
+  QCOMPARE(run.status, 0);
+  QString quoted = session.program;
+  quoted.replace('"', "\"\"");
+  QCOMPARE(run.out, kEntryPath + ('"' + quoted + "\" /rotate\n").toUtf8());
   QCOMPARE(QProcess::execute("desktop-file-validate", {session.Path(kEntryFile)}), 0);
+  QProcess gio;
+  gio.setProcessEnvironment(session.env);
+  gio.start("gio", {"launch", session.Path(kEntryFile)});
+  QVERIFY(gio.waitForFinished(30000) && gio.exitCode() == 0);
+  QTRY_COMPARE(session.SetFiles(), (QStringList{b, a}));
 
+  session.env.insert("PATH", folder + ':' + session.env.value("PATH"));
+  for (const char* option : {"/auto", "/AUTO"}) {
+    const Run again = session.Start({option});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(again.out, kEntryPath + QByteArray("ZVistaro02 /rotate\n"));
+  }
+  QCOMPARE(QDir(session.Path("config/autostart")).entryList(QDir::Files).size(), 1);
   QCOMPARE(ReadAll(session.Path(kEntryFile)),
            QByteArray("[Desktop Entry]\nType=Application\nName=Zorvane Vistaro 0.2 Wallpaper "
                       "Rotation\nExec=ZVistaro02 /rotate\n"));
@@ -194,10 +288,7 @@ void tst_CommandMode::autoWritesOneValidEntryAndRemoveDeletesIt() {
   QCOMPARE(removed.status, 0);
   QVERIFY(removed.out.isEmpty() && removed.err.isEmpty());
   QVERIFY(!QFile::exists(session.Path(kEntryFile)));
-  const Run again = session.Start({"/remove"});
-  QCOMPARE(again.status, 1);
-  QVERIFY(again.err.startsWith("ZVistaro02: Error -2147024894 - "));
-  QCOMPARE(session.SetFiles().size(), 2);
+  QCOMPARE(session.SetFiles().size(), 4);
 }
 
 void tst_CommandMode::helpForEveryOtherFirstArgument_data() {

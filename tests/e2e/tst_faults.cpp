@@ -1,5 +1,5 @@
 #include <QDir>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -306,7 +306,8 @@ void tst_Faults::closingWindowDuringRotationKeepsTheLastWriter() {
       std::make_unique<InterleavedStore>(world.ConfigFolder(), rotateAfter, rotate);
   WindowDriver driver;
   QVERIFY(driver.Start());
-  driver.Control<QListWidget>("lstImageList")->setCurrentRow(2);
+  auto* list = driver.Control<QListView>("lstImageList");
+  list->setCurrentIndex(list->model()->index(2, 0));
   if (rotateAfter.isEmpty()) rotate();
   QVERIFY(driver.Close());
   QVERIFY(rotated);

@@ -33,10 +33,10 @@ class tst_Package : public QObject {
 namespace {
 
 constexpr char kHelp[] =
-    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file in the "
-    "current\r\n\twallpaper's folder wich has\r\n\tthe same extension than the\r\n\tcurrent "
-    "wallpaper\r\n/auto\tauto-change desktop-wallpaper\r\n\teach time the current\r\n\tuser "
-    "logs on\r\n/remove\tstop auto-changing\r\n\tdesktop-wallpaper\n";
+    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file of the "
+    "image list,\r\n\tafter the last one it set\r\n/auto\tauto-change desktop-wallpaper\r\n"
+    "\teach time the current\r\n\tuser logs on\r\n/remove\tstop auto-changing\r\n"
+    "\tdesktop-wallpaper\n";
 
 QString ControlField(const QString& package, const QString& field) {
   return QString::fromUtf8(RunTool("dpkg-deb", {"--field", package, field}).out).trimmed();

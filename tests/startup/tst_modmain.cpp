@@ -78,7 +78,7 @@ void tst_modMain::confirmationAndHelpBoxes() {
   QCOMPARE(confirmation.style, 0);
   QCOMPARE(confirmation.caption, "Zorvane Vistaro 0.2");
   const auto& help = platform.messages->shown[1];
-  QCOMPARE(help.prompt.split("\r\n").size(), 11);
+  QCOMPARE(help.prompt.split("\r\n").size(), 9);
   QCOMPARE(help.style, 64);
   QCOMPARE(help.caption, "Zorvane Vistaro 0.2");
   // A command reads only what it needs: the whole list is never loaded.

@@ -1,7 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSignalSpy>
@@ -46,6 +46,10 @@ class tst_frmMain : public QObject {
   T* Control(const char* name) {
     return driver_.Control<T>(name);
   }
+  QListView* List() { return Control<QListView>("lstImageList"); }
+  int RowCount() { return List()->model()->rowCount(); }
+  int CurrentRow() { return List()->currentIndex().row(); }
+  void SetCurrentRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
   QString Stored(const QString& key) { return platform_.settings->values.value(key, "(none)"); }
 
   FakePlatform platform_;
@@ -64,7 +68,7 @@ void tst_frmMain::controlsCaptionsAndTabOrder() {
   QStringList captions;
   for (const char* name : kButtons) captions << Control<QPushButton>(name)->text();
   QCOMPARE(captions, QStringList({"&Remove", "-", "+", "&Add", "..."}));
-  QCOMPARE(Control<QListWidget>("lstImageList")->selectionMode(),
+  QCOMPARE(Control<QListView>("lstImageList")->selectionMode(),
            QAbstractItemView::ExtendedSelection);
   auto* modes = Control<QComboBox>("cboView");
   QVERIFY(!modes->isEditable());
@@ -178,33 +182,31 @@ void tst_frmMain::closeAndReopenRestoresListAndCurrentEntry() {
   const QString c = MakeFile(dir_->path(), QStringLiteral("c.png"));
   for (const QString& name : {c, a, b, a}) modMain::SharedImageList()->Add(name);
   Start();
-  auto* list = Control<QListWidget>("lstImageList");
-  QCOMPARE(list->currentRow(), -1);
-  list->setCurrentRow(2);
+  QCOMPARE(CurrentRow(), -1);
+  SetCurrentRow(2);
   Close();
   QCOMPARE(Stored(kLastSelected), b);
 
   // Second lifetime: the stored list in its order, b current but not selected.
   Start();
-  list = Control<QListWidget>("lstImageList");
   QStringList shown;
-  for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+  for (int i = 0; i < RowCount(); ++i) shown << List()->model()->index(i, 0).data().toString();
   QCOMPARE(shown, QStringList({c, a, b, a}));
-  QCOMPARE(list->currentRow(), 2);
-  QVERIFY(list->selectedItems().isEmpty());
+  QCOMPARE(CurrentRow(), 2);
+  QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
 
   // The same name twice: its first occurrence becomes current.
-  list->setCurrentRow(3);
+  SetCurrentRow(3);
   Close();
   QCOMPARE(Stored(kLastSelected), a);
   Start();
-  QCOMPARE(Control<QListWidget>("lstImageList")->currentRow(), 1);
+  QCOMPARE(CurrentRow(), 1);
 }
 
 void tst_frmMain::staleOrMissingSelectionLeavesNoCurrentEntry() {
   // First start: nothing stored; closing stores the empty texts.
   Start();
-  QCOMPARE(Control<QListWidget>("lstImageList")->count(), 0);
+  QCOMPARE(RowCount(), 0);
   Close();
   QCOMPARE(Stored(kLastSelected), QString());
   QCOMPARE(Stored(kContent), QString());
@@ -213,8 +215,8 @@ void tst_frmMain::staleOrMissingSelectionLeavesNoCurrentEntry() {
   platform_.settings->values[kContent] = QStringLiteral("\"%1\"").arg(a);
   platform_.settings->values[kLastSelected] = dir_->filePath(QStringLiteral("gone.png"));
   Start();
-  QCOMPARE(Control<QListWidget>("lstImageList")->count(), 1);
-  QCOMPARE(Control<QListWidget>("lstImageList")->currentRow(), -1);
+  QCOMPARE(RowCount(), 1);
+  QCOMPARE(CurrentRow(), -1);
   QVERIFY(platform_.messages->shown.isEmpty());
   Close();
   QCOMPARE(Stored(kLastSelected), QString());

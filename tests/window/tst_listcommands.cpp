@@ -1,10 +1,14 @@
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QtTest>
 
 #include <deque>
@@ -46,13 +50,13 @@ class tst_ListCommands : public QObject {
   void enterAddsTheTypedFileEachTime();
   void patternAddsMatchingPlainFiles_data();
   void patternAddsMatchingPlainFiles();
-  void barePatternUsesTheCurrentFolder();
+  void relativeNamesAndPatternsAreStoredAbsolute();
   void noValidFile_data();
   void noValidFile();
-  void blockMoves_data();
-  void blockMoves();
-  void removeTakesTheSelectedEntries();
-  void nothingSelectedChangesNothing();
+  void movesAndRemovalsKeepTheCurrentEntry_data();
+  void movesAndRemovalsKeepTheCurrentEntry();
+  void deleteKeyRemovesAndDropAddsFilesAndFolders();
+  void doubleClickOrMenuSetsTheWallpaper();
   void dialogAddsChosenFilesAndRemembersTheFolder();
   void dialogInTheRootFolder();
   void dialogWhoseFilesAllVanishedKeepsTheText();
@@ -72,6 +76,8 @@ class tst_ListCommands : public QObject {
   void Select(const QList<int>& rows);
   // The list box's entries; fails the test when they differ from the list.
   QStringList Entries();
+  QListView* List() const { return Control<QListView>("lstImageList"); }
+  int CurrentRow() const { return List()->currentIndex().row(); }
 
   QTemporaryDir dir_;
   std::unique_ptr<FakePlatform> platform_;
@@ -121,19 +127,20 @@ void tst_ListCommands::Click(const char* button) {
 }
 
 void tst_ListCommands::Select(const QList<int>& rows) {
-  auto* list = Control<QListWidget>("lstImageList");
+  QListView* list = List();
   for (qsizetype i = 0; i < rows.size(); ++i) {
-    const QRect rect = list->visualItemRect(list->item(rows[i]));
+    const QRect rect = list->visualRect(list->model()->index(rows[i], 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton,
                       i == 0 ? Qt::NoModifier : Qt::ControlModifier, rect.center());
   }
-  QCOMPARE(list->selectedItems().size(), rows.size());
+  QCOMPARE(list->selectionModel()->selectedRows().size(), rows.size());
 }
 
 QStringList tst_ListCommands::Entries() {
-  auto* list = Control<QListWidget>("lstImageList");
   QStringList shown, listed;
-  for (int i = 0; i < list->count(); ++i) shown.append(list->item(i)->text());
+  for (int i = 0; i < List()->model()->rowCount(); ++i) {
+    shown.append(List()->model()->index(i, 0).data().toString());
+  }
   const auto images = modMain::SharedImageList();
   for (const QString& entry : *images) listed.append(entry);
   if (shown != listed) qWarning() << "list box" << shown << "image list" << listed;
@@ -145,8 +152,11 @@ void tst_ListCommands::enterAddsTheTypedFileEachTime() {
   Type(Path("a;b.bmp"));
   QTest::keyClick(Control<QLineEdit>("txtImageListAdd"), Qt::Key_Return);
   // Enter works anywhere in the window, here in the list box.
-  QTest::keyClick(Control<QListWidget>("lstImageList"), Qt::Key_Enter);
+  QTest::keyClick(List(), Qt::Key_Enter);
   QCOMPARE(Entries(), (QStringList{Path("a;b.bmp"), Path("a;b.bmp")}));
+  // Filling an empty list makes its first entry current, so that closing
+  // stores a name the rotation can start after; later additions keep it.
+  QCOMPARE(CurrentRow(), 0);
   QCOMPARE(Control<QLineEdit>("txtImageListAdd")->text(), Path("a;b.bmp"));
   QVERIFY(platform_->messages->shown.isEmpty());
 }
@@ -179,14 +189,21 @@ void tst_ListCommands::patternAddsMatchingPlainFiles() {
   QVERIFY(platform_->messages->shown.isEmpty());
 }
 
-void tst_ListCommands::barePatternUsesTheCurrentFolder() {
+// Relative names would name other files, or none, once the program runs
+// elsewhere (a logon entry starts it in the home folder).
+void tst_ListCommands::relativeNamesAndPatternsAreStoredAbsolute() {
   const QString previous = QDir::currentPath();
   QVERIFY(QDir::setCurrent(dir_.path()));
   Open({});
   Type("*.dib");
   Click("cmdImageListAdd");
+  Type("moves/B");
+  Click("cmdImageListAdd");
+  Type("moves/../D");
+  Click("cmdImageListAdd");
   QDir::setCurrent(previous);
-  QCOMPARE(Entries(), QStringList{"c.dib"});
+  QCOMPARE(Entries(), (QStringList{Path("c.dib"), Path("moves/B"), Path("D")}));
+  QCOMPARE(Control<QLineEdit>("txtImageListAdd")->text(), QStringLiteral("moves/../D"));
 }
 
 void tst_ListCommands::noValidFile_data() {
@@ -211,49 +228,127 @@ void tst_ListCommands::noValidFile() {
   QCOMPARE(Control<QLineEdit>("txtImageListAdd")->text(), typed);
 }
 
-void tst_ListCommands::blockMoves_data() {
+void tst_ListCommands::movesAndRemovalsKeepTheCurrentEntry_data() {
+  QTest::addColumn<QString>("before");
   QTest::addColumn<QList<int>>("rows");
+  QTest::addColumn<int>("current");
   QTest::addColumn<QString>("button");
-  QTest::addColumn<QString>("order");
-  QTest::newRow("middle block up") << QList<int>{1, 2} << "cmdImageListUp"
-                                   << "BCAD";
-  QTest::newRow("middle block down") << QList<int>{1, 2} << "cmdImageListDown"
-                                     << "ADBC";
-  QTest::newRow("first two up wrap to the end") << QList<int>{0, 1} << "cmdImageListUp"
-                                                << "CDAB";
-  QTest::newRow("last two down wrap to the front") << QList<int>{2, 3} << "cmdImageListDown"
-                                                   << "CDAB";
-  QTest::newRow("selected in reverse order") << QList<int>{2, 1} << "cmdImageListUp"
-                                             << "BCAD";
+  QTest::addColumn<QString>("after");
+  QTest::addColumn<int>("currentAfter");
+  const QString up = "cmdImageListUp", down = "cmdImageListDown", remove = "cmdImageListRemove";
+  QTest::newRow("middle block up, current moves with it")
+      << "ABCD" << QList<int>{1, 2} << 2 << up << "BCAD" << 1;
+  QTest::newRow("middle block down, current outside it stays")
+      << "ABCD" << QList<int>{1, 2} << 0 << down << "ADBC" << 0;
+  QTest::newRow("first two up wrap to the end, current moves back")
+      << "ABCD" << QList<int>{0, 1} << 3 << up << "CDAB" << 1;
+  QTest::newRow("last two down wrap to the front")
+      << "ABCD" << QList<int>{2, 3} << 3 << down << "CDAB" << 1;
+  QTest::newRow("selected in reverse order, no current entry")
+      << "ABCD" << QList<int>{2, 1} << -1 << up << "BCAD" << -1;
+  // The list moves the first entry of a name, whichever duplicate is selected;
+  // the current entry is a row, so it follows the row, not the name.
+  QTest::newRow("duplicate: the first one wraps, the current second one stays")
+      << "ABAC" << QList<int>{2} << 2 << up << "BACA" << 1;
+  QTest::newRow("duplicate: the current first one wraps")
+      << "ABAC" << QList<int>{2} << 0 << up << "BACA" << 3;
+  QTest::newRow("duplicate down: the current second one keeps its place")
+      << "ABAC" << QList<int>{0} << 2 << down << "BAAC" << 2;
+  QTest::newRow("remove: the next entry takes the current one's place")
+      << "ABCD" << QList<int>{2, 0} << 2 << remove << "BD" << 1;
+  QTest::newRow("remove the current last entry: the new last one")
+      << "ABCD" << QList<int>{3} << 3 << remove << "ABC" << 2;
+  QTest::newRow("remove before the current entry")
+      << "ABCD" << QList<int>{0} << 3 << remove << "BCD" << 2;
+  QTest::newRow("remove a duplicate: the current second one stays")
+      << "ABAC" << QList<int>{2} << 2 << remove << "BAC" << 1;
+  QTest::newRow("remove everything") << "AB" << QList<int>{0, 1} << 1 << remove << "" << -1;
+  for (const QString& button : {up, down, remove}) {
+    QTest::addRow("nothing selected: %s changes nothing", qPrintable(button))
+        << "ABC" << QList<int>{} << 1 << button << "ABC" << 1;
+  }
 }
 
-void tst_ListCommands::blockMoves() {
+void tst_ListCommands::movesAndRemovalsKeepTheCurrentEntry() {
+  QFETCH(QString, before);
   QFETCH(QList<int>, rows);
+  QFETCH(int, current);
   QFETCH(QString, button);
-  QFETCH(QString, order);
-  Open({"moves/A", "moves/B", "moves/C", "moves/D"});
+  QFETCH(QString, after);
+  QFETCH(int, currentAfter);
+  QStringList names;
+  for (const QChar name : before) names.append(QStringLiteral("moves/") + name);
+  Open(names);
   Select(rows);
+  List()->selectionModel()->setCurrentIndex(List()->model()->index(current, 0),
+                                            QItemSelectionModel::NoUpdate);
   Click(qPrintable(button));
   QStringList expected;
-  for (const QChar name : order) expected.append(Path(QStringLiteral("moves/") + name));
+  for (const QChar name : after) expected.append(Path(QStringLiteral("moves/") + name));
   QCOMPARE(Entries(), expected);
+  QCOMPARE(CurrentRow(), currentAfter);
+  QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
 }
 
-void tst_ListCommands::removeTakesTheSelectedEntries() {
-  Open({"a.bmp", "b.bmp", "c.dib", "D", "E"});
-  Select({2, 0});
-  Click("cmdImageListRemove");
-  QCOMPARE(Entries(), (QStringList{Path("b.bmp"), Path("D"), Path("E")}));
-  QVERIFY(Control<QListWidget>("lstImageList")->selectedItems().isEmpty());
-}
-
-void tst_ListCommands::nothingSelectedChangesNothing() {
+void tst_ListCommands::deleteKeyRemovesAndDropAddsFilesAndFolders() {
   Open({"a.bmp", "b.bmp", "c.dib"});
-  const QStringList before = Entries();
-  for (const char* button : {"cmdImageListRemove", "cmdImageListUp", "cmdImageListDown"}) {
-    Click(button);
-    QCOMPARE(Entries(), before);
+  Select({0, 2});
+  QTest::keyClick(List(), Qt::Key_Delete);
+  QCOMPARE(Entries(), QStringList{Path("b.bmp")});
+
+  // A folder adds its picture files by name, no hidden file, no sub-folder,
+  // nothing that is no picture by its name.
+  QTemporaryDir pictures;
+  for (const char* name : {"z.png", "B.jpg", "a.JPG", ".hidden.png", "notes.txt"}) {
+    MakeFile(pictures.path(), name);
   }
+  QVERIFY(QDir(pictures.path()).mkdir("sub.png"));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(pictures.path()), QUrl::fromLocalFile(Path("D")),
+                QUrl("https://example.org/x.png")});
+  const QPoint at = List()->viewport()->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(List()->viewport(), &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(List()->viewport(), &drop);
+  QCOMPARE(Entries(),
+           (QStringList{Path("b.bmp"), pictures.filePath("B.jpg"), pictures.filePath("a.JPG"),
+                        pictures.filePath("z.png"), Path("D")}));
+  QCOMPARE(CurrentRow(), 0);
+}
+
+// The entry becomes the wallpaper through the rotation's own path: it is
+// remembered as the last one, and a refusal is reported, not swallowed.
+void tst_ListCommands::doubleClickOrMenuSetsTheWallpaper() {
+  Open({"a.bmp", "b.bmp"});
+  const QString lastKey = "Zorvane Vistaro 0.2/Main/ImageListLastSelected";
+  const QPoint second = List()->visualRect(List()->model()->index(1, 0)).center();
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, second);
+  QTest::mouseDClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, second);
+  QCOMPARE(platform_->wallpaper->setFiles, QStringList{Path("b.bmp")});
+  QCOMPARE(platform_->settings->values.value(lastKey), Path("b.bmp"));
+  QVERIFY(platform_->messages->shown.isEmpty());
+
+  platform_->wallpaper->refusedFiles = {Path("a.bmp")};
+  QTimer::singleShot(0, this, [] {
+    QWidget* menu = QApplication::activePopupWidget();
+    QVERIFY(menu);
+    QCOMPARE(qobject_cast<QMenu*>(menu)->actions().value(0)->text(), "Set as Wallpaper");
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  const QPoint first = List()->visualRect(List()->model()->index(0, 0)).center();
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, first, List()->viewport()->mapToGlobal(first));
+  QCoreApplication::sendEvent(List()->viewport(), &menu);
+  QCOMPARE(platform_->wallpaper->setFiles, (QStringList{Path("b.bmp"), Path("a.bmp")}));
+  QCOMPARE(platform_->settings->values.value(lastKey), Path("b.bmp"));
+  QCOMPARE(platform_->messages->shown.size(), 1);
+  const QStringList report = platform_->messages->shown[0].prompt.split("\r\n");
+  QCOMPARE(report.value(0), "ZVistaro02: Error -2147213312 - Unexpected internal error");
+  QVERIFY2(report.value(1).startsWith("ZVistaro02: ") && report.value(1).contains(Path("a.bmp")),
+           qPrintable(report.value(1)));
+  QCOMPARE(platform_->messages->shown[0].style, 16);
 }
 
 void tst_ListCommands::dialogAddsChosenFilesAndRemembersTheFolder() {
@@ -266,9 +361,12 @@ void tst_ListCommands::dialogAddsChosenFilesAndRemembersTheFolder() {
   };
   Open({"b.bmp"});
   Type("typed");
+  List()->selectionModel()->setCurrentIndex(List()->model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
   Click("cmdImageListAddOpen");
   const QStringList afterFirst{Path("b.bmp"), Path("c.dib"), Path("a.bmp"), Path("with blank.bmp")};
   QCOMPARE(Entries(), afterFirst);
+  QCOMPARE(CurrentRow(), 0);
   QCOMPARE(Control<QLineEdit>("txtImageListAdd")->text(), Path("with blank.bmp"));
 
   // Cancelling changes nothing, the remembered folder included.

@@ -33,9 +33,18 @@ constexpr char kCannotCreateFolder[] = "Path/File access error: cannot create th
 constexpr char kCannotWrite[] = "Path/File access error: cannot write the logon entry %1 (%2)";
 constexpr char kNoEntry[] = "Unable to remove registry key \"%1\": there is no logon entry %2";
 constexpr char kCannotDelete[] = "Path/File access error: cannot delete the logon entry %1 (%2)";
+// Cause lines of the error report.
+constexpr char kControlCharacterCause[] =
+    "the logon entry \"%1\" cannot carry the program's path: it holds a control character; "
+    "move the program to a folder whose path has none";
+constexpr char kCannotCreateFolderCause[] =
+    "the autostart folder \"%1\" cannot be created; check that its parent folder is writable";
+constexpr char kCannotWriteCause[] = "the logon entry \"%1\" cannot be written (%2)";
+constexpr char kNoEntryCause[] = "there is no logon entry \"%1\" to remove; /auto writes one";
+constexpr char kCannotDeleteCause[] = "the logon entry \"%1\" cannot be deleted (%2)";
 
-[[noreturn]] void Fail(qint32 number, const QString& description) {
-  throw ProgramError(number, QStringLiteral("ZVistaro02"), description);
+[[noreturn]] void Fail(qint32 number, const QString& description, const QString& cause = {}) {
+  throw ProgramError(number, QStringLiteral("ZVistaro02"), description, cause);
 }
 
 // The value name after the Run key, or empty text when the path is not one.
@@ -113,10 +122,12 @@ void AutostartRegistry::RegWrite(const QString& path, const QString& value) {
   // GKeyFile would escape a line break, but the entry must not be able to
   // carry anything the user cannot see in the value.
   if (HoldsControlCharacter(path) || HoldsControlCharacter(value)) {
-    Fail(kErrInvalidArgument, QString::fromLatin1(kControlCharacter).arg(file));
+    Fail(kErrInvalidArgument, QString::fromLatin1(kControlCharacter).arg(file),
+         QString::fromLatin1(kControlCharacterCause).arg(file));
   }
   if (!QDir().mkpath(folder_)) {
-    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotCreateFolder).arg(folder_));
+    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotCreateFolder).arg(folder_),
+         QString::fromLatin1(kCannotCreateFolderCause).arg(folder_));
   }
   const std::unique_ptr<GKeyFile, KeyFileDeleter> entry(g_key_file_new());
   g_key_file_set_string(entry.get(), kDesktopGroup, "Type", "Application");
@@ -126,7 +137,9 @@ void AutostartRegistry::RegWrite(const QString& path, const QString& value) {
                         DesktopExecLine(value).toUtf8().constData());
   GError* error = nullptr;
   if (!g_key_file_save_to_file(entry.get(), QFile::encodeName(file).constData(), &error)) {
-    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotWrite).arg(file, TakeMessage(error)));
+    const QString reason = TakeMessage(error);
+    Fail(kErrPathFileAccess, QString::fromLatin1(kCannotWrite).arg(file, reason),
+         QString::fromLatin1(kCannotWriteCause).arg(file, reason));
   }
 }
 
@@ -137,8 +150,10 @@ void AutostartRegistry::RegDelete(const QString& path) {
   if (::unlink(name.constData()) == 0) return;
   const int reason = errno;
   if (reason == ENOENT) {
-    Fail(kErrNoSuchValue, QString::fromLatin1(kNoEntry).arg(path, file));
+    Fail(kErrNoSuchValue, QString::fromLatin1(kNoEntry).arg(path, file),
+         QString::fromLatin1(kNoEntryCause).arg(file));
   }
-  Fail(kErrPathFileAccess,
-       QString::fromLatin1(kCannotDelete).arg(file, QString::fromLocal8Bit(std::strerror(reason))));
+  const QString why = QString::fromLocal8Bit(std::strerror(reason));
+  Fail(kErrPathFileAccess, QString::fromLatin1(kCannotDelete).arg(file, why),
+       QString::fromLatin1(kCannotDeleteCause).arg(file, why));
 }

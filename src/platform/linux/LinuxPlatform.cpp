@@ -4,6 +4,7 @@
 #include "platform/linux/IniSettingsStore.h"
 #include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
+#include "platform/linux/WallpaperRefusal.h"
 #include "platform/linux/XdgConfig.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
@@ -16,7 +17,7 @@ std::unique_ptr<Platform> CreatePlatform() {
       std::make_unique<AutostartRegistry>(XdgConfigHome() + QStringLiteral("/autostart"));
   platform->process = std::make_unique<LinuxProcessInfo>();
   platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
-  platform->wallpaper = CreateLinuxWallpaper();
+  platform->wallpaper = ExplainRefusals(CreateLinuxWallpaper());
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;
 }

@@ -106,6 +106,10 @@ QString LinuxProcessInfo::ExecutableName() {
   return QFileInfo(started).completeBaseName();
 }
 
+QString LinuxProcessInfo::ExecutablePath() {
+  return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+}
+
 bool LinuxProcessInfo::HasInteractiveDisplay() {
   if (!interactive_) interactive_ = DetectInteractiveDisplay();
   return *interactive_;

@@ -13,6 +13,8 @@ class LinuxProcessInfo : public ProcessInfo {
  public:
   QString CommandLineText() override;
   QString ExecutableName() override;
+  // Where /proc/self/exe leads.
+  QString ExecutablePath() override;
   // Asked once and remembered: opening a display connection costs time.
   bool HasInteractiveDisplay() override;
   // Goes to the file named by ZVISTARO_TRACE ("-" for standard error).

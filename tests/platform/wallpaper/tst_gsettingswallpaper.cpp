@@ -46,9 +46,6 @@ class tst_GSettingsWallpaper : public QObject {
 
  private slots:
   void initTestCase();
-  void gnomeGetsEncodedFileUris();
-  void mateGetsThePlainAbsolutePath();
-  void cinnamonGetsAFileUri();
   void refusalsLeaveTheSettingsAlone();
 
  private:
@@ -62,47 +59,17 @@ void tst_GSettingsWallpaper::initTestCase() {
   QVERIFY(qEnvironmentVariable("XDG_CONFIG_HOME").startsWith(QDir::tempPath()));
 }
 
-void tst_GSettingsWallpaper::gnomeGetsEncodedFileUris() {
-  const QString file = MakePicture(dir_.path(), QStringLiteral("a b#c%d.png"));
-  const QString uri = "file://" + dir_.path() + "/a%20b%23c%25d.png";
-
-  QVERIFY(GSettingsWallpaper(GnomeBackground()).Set(file));
-  QCOMPARE(ReadKey("org.gnome.desktop.background", "picture-uri"), uri);
-  QCOMPARE(ReadKey("org.gnome.desktop.background", "picture-uri-dark"), uri);
-  QVERIFY2(KeyfileText().contains("picture-uri='" + uri + "'"), qPrintable(KeyfileText()));
-  QVERIFY(KeyfileText().contains("picture-uri-dark='" + uri + "'"));
-}
-
-void tst_GSettingsWallpaper::mateGetsThePlainAbsolutePath() {
-  MakePicture(dir_.path(), QStringLiteral("mate 1.png"));
-  const QString previous = QDir::currentPath();
-  QVERIFY(QDir::setCurrent(dir_.path()));
-  const bool accepted = GSettingsWallpaper(MateBackground()).Set(QStringLiteral("mate 1.png"));
-  QDir::setCurrent(previous);
-  QVERIFY(accepted);
-  QCOMPARE(ReadKey("org.mate.background", "picture-filename"), dir_.filePath("mate 1.png"));
-}
-
-void tst_GSettingsWallpaper::cinnamonGetsAFileUri() {
-  const QString file = MakePicture(dir_.path(), QStringLiteral("cinnamon.png"));
-  QVERIFY(GSettingsWallpaper(CinnamonBackground()).Set(file));
-  QCOMPARE(ReadKey("org.cinnamon.desktop.background", "picture-uri"),
-           "file://" + dir_.path() + "/cinnamon.png");
-}
-
 void tst_GSettingsWallpaper::refusalsLeaveTheSettingsAlone() {
   const QString good = MakePicture(dir_.path(), QStringLiteral("kept.png"));
   QVERIFY(GSettingsWallpaper(GnomeBackground()).Set(good));
   const QString kept = ReadKey("org.gnome.desktop.background", "picture-uri");
-  const QString broken = MakeFile(dir_.path(), QStringLiteral("broken.png"), "not a picture");
+  QVERIFY2(KeyfileText().contains("picture-uri-dark='" + kept + "'"), qPrintable(KeyfileText()));
 
   TraceRecorder trace;
-  QVERIFY(!GSettingsWallpaper(GnomeBackground()).Set(dir_.filePath("missing.png")));
-  QVERIFY(!GSettingsWallpaper(GnomeBackground()).Set(broken));
   QVERIFY(!GSettingsWallpaper({"org.zvistaro.absent", "picture-uri", nullptr, true}).Set(good));
   QVERIFY(!GSettingsWallpaper({"org.gnome.desktop.background", "no-such-key", nullptr, true})
                .Set(good));
-  QCOMPARE(trace.Lines().size(), 4);
+  QCOMPARE(trace.Lines().size(), 2);
   QCOMPARE(ReadKey("org.gnome.desktop.background", "picture-uri"), kept);
 }
 

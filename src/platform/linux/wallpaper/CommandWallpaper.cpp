@@ -9,7 +9,6 @@ CommandWallpaper::CommandWallpaper(QString command, FileName fileName)
     : command_(std::move(command)), fileName_(fileName) {}
 
 bool CommandWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   QStringList arguments = command_.split(QLatin1Char(' '), Qt::SkipEmptyParts);
   if (arguments.isEmpty()) {
     TraceRefusal(QStringLiteral("ZVISTARO_WALLPAPER_COMMAND names no program"));

@@ -60,13 +60,91 @@ bool KeepsValues(GSettingsBackend* backend) {
   return type != "GMemorySettingsBackend" && type != "GNullSettingsBackend";
 }
 
-bool WriteAndReadBack(GSettings* settings, const char* key, const QByteArray& value) {
-  if (!g_settings_set_string(settings, key, value.constData())) return false;
+using Keys = std::vector<const char*>;
+
+QString Text(gchar* owned) {
+  const QString text = QString::fromUtf8(owned);
+  g_free(owned);
+  return text;
+}
+
+// The schema, installed and with a fixed path; null, traced, otherwise.
+SchemaPtr InstalledSchema(const char* id) {
+  SchemaPtr schema = LookUpSchema(id);
+  if (!schema) {
+    TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(id) +
+                 QStringLiteral(" is not installed"));
+  } else if (g_settings_schema_get_path(schema.get()) == nullptr) {
+    TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(id) +
+                 QStringLiteral(" has no path"));
+    schema.reset();
+  }
+  return schema;
+}
+
+// The keys to write: the picture key, and the dark one where the schema has
+// it; every one a text key.
+bool KeysToWrite(GSettingsSchema* schema, const GSettingsTarget& target, Keys* keys) {
+  keys->push_back(target.key);
+  if (target.darkKey != nullptr && g_settings_schema_has_key(schema, target.darkKey)) {
+    keys->push_back(target.darkKey);
+  }
+  for (const char* key : *keys) {
+    if (!HasStringKey(schema, key)) {
+      TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(target.schema) +
+                   QStringLiteral(" has no text key ") + FromUtf8(key));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AllWritable(GSettings* settings, const char* schemaId, const Keys& keys) {
+  for (const char* key : keys) {
+    if (!g_settings_is_writable(settings, key)) {
+      TraceRefusal(FromUtf8(schemaId) + QLatin1Char(' ') + FromUtf8(key) +
+                   QStringLiteral(" is locked"));
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes every key in one change, so that the desktop never sees one key
+// changed and the other not, and waits until the settings service has it.
+void WriteTogether(GSettings* settings, const Keys& keys, const QList<QByteArray>& values) {
+  g_settings_delay(settings);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    g_settings_set_string(settings, keys[i], values[qsizetype(i)].constData());
+  }
+  g_settings_apply(settings);
   g_settings_sync();
-  gchar* stored = g_settings_get_string(settings, key);
-  const bool same = value == stored;
-  g_free(stored);
-  return same;
+}
+
+// The key that does not hold its value, or null when all do.
+const char* KeyNotHolding(GSettings* settings, const Keys& keys, const QList<QByteArray>& values) {
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (Text(g_settings_get_string(settings, keys[i])).toUtf8() != values[qsizetype(i)]) {
+      return keys[i];
+    }
+  }
+  return nullptr;
+}
+
+// All keys take the value, or none does: a key that did not keep it puts
+// the old values of all back.
+bool WriteAllOrNothing(GSettings* settings, const char* schemaId, const Keys& keys,
+                       const QByteArray& value) {
+  QList<QByteArray> old;
+  for (const char* key : keys) old.append(Text(g_settings_get_string(settings, key)).toUtf8());
+  const QList<QByteArray> values(qsizetype(keys.size()), value);
+  WriteTogether(settings, keys, values);
+  const char* failed = KeyNotHolding(settings, keys, values);
+  if (failed == nullptr) return true;
+  TraceRefusal(FromUtf8(schemaId) + QLatin1Char(' ') + FromUtf8(failed) +
+               QStringLiteral(" did not keep the new value; the old values are put back"));
+  WriteTogether(settings, keys, old);
+  return false;
 }
 
 }  // namespace
@@ -86,29 +164,9 @@ GSettingsTarget MateBackground() {
 GSettingsWallpaper::GSettingsWallpaper(GSettingsTarget target) : target_(target) {}
 
 bool GSettingsWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
-  const QString schemaId = FromUtf8(target_.schema);
-  SchemaPtr schema = LookUpSchema(target_.schema);
-  if (!schema) {
-    TraceRefusal(QStringLiteral("settings schema ") + schemaId +
-                 QStringLiteral(" is not installed"));
-    return false;
-  }
-  if (g_settings_schema_get_path(schema.get()) == nullptr) {
-    TraceRefusal(QStringLiteral("settings schema ") + schemaId + QStringLiteral(" has no path"));
-    return false;
-  }
-  std::vector<const char*> keys{target_.key};
-  if (target_.darkKey != nullptr && g_settings_schema_has_key(schema.get(), target_.darkKey)) {
-    keys.push_back(target_.darkKey);
-  }
-  for (const char* key : keys) {
-    if (!HasStringKey(schema.get(), key)) {
-      TraceRefusal(QStringLiteral("settings schema ") + schemaId +
-                   QStringLiteral(" has no text key ") + FromUtf8(key));
-      return false;
-    }
-  }
+  SchemaPtr schema = InstalledSchema(target_.schema);
+  Keys keys;
+  if (!schema || !KeysToWrite(schema.get(), target_, &keys)) return false;
   GSettingsBackend* backend = g_settings_backend_get_default();
   std::unique_ptr<GSettingsBackend, GObjectUnref> backendRef(backend);
   if (!KeepsValues(backend)) {
@@ -118,19 +176,6 @@ bool GSettingsWallpaper::Set(const QString& file) {
   }
   std::unique_ptr<GSettings, GObjectUnref> settings(
       g_settings_new_full(schema.get(), backend, nullptr));
-  for (const char* key : keys) {
-    if (!g_settings_is_writable(settings.get(), key)) {
-      TraceRefusal(schemaId + QLatin1Char(' ') + FromUtf8(key) + QStringLiteral(" is locked"));
-      return false;
-    }
-  }
-  const QByteArray value = StoredValue(file, target_.asUri);
-  for (const char* key : keys) {
-    if (!WriteAndReadBack(settings.get(), key, value)) {
-      TraceRefusal(schemaId + QLatin1Char(' ') + FromUtf8(key) +
-                   QStringLiteral(" did not keep the new value"));
-      return false;
-    }
-  }
-  return true;
+  return AllWritable(settings.get(), target_.schema, keys) &&
+         WriteAllOrNothing(settings.get(), target_.schema, keys, StoredValue(file, target_.asUri));
 }

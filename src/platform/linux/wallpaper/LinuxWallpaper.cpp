@@ -26,6 +26,55 @@ class NoWallpaper : public WallpaperSetter {
   QString reason_;
 };
 
+// Checks the picture once, for whichever route the session takes, before
+// the route sees it: no desktop reports a broken file.
+class CheckedPicture : public WallpaperSetter {
+ public:
+  explicit CheckedPicture(std::unique_ptr<WallpaperSetter> route) : route_(std::move(route)) {}
+  bool Set(const QString& file) override { return IsUsablePicture(file) && route_->Set(file); }
+
+ private:
+  std::unique_ptr<WallpaperSetter> route_;
+};
+
+// The route for this session, as CreateLinuxWallpaper describes it.
+std::unique_ptr<WallpaperSetter> ChooseRoute() {
+  const QString command = qEnvironmentVariable("ZVISTARO_WALLPAPER_COMMAND");
+  if (!command.isEmpty()) return std::make_unique<CommandWallpaper>(command);
+  const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+                                        !qEnvironmentVariableIsEmpty("SWAYSOCK"));
+  switch (desktop) {
+    case Desktop::kGnome:
+    case Desktop::kUnity:
+    case Desktop::kBudgie:
+      return std::make_unique<GSettingsWallpaper>(GnomeBackground());
+    case Desktop::kCinnamon:
+      return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
+    case Desktop::kMate:
+      return std::make_unique<GSettingsWallpaper>(MateBackground());
+    case Desktop::kKde:
+      return std::make_unique<PlasmaWallpaper>();
+    case Desktop::kXfce:
+      return std::make_unique<XfceWallpaper>();
+    case Desktop::kLxqt:
+      return std::make_unique<LxqtWallpaper>();
+    case Desktop::kLxde:
+      // Without a mode pcmanfm fits the picture inside the screen; "crop"
+      // covers it, as every other route does.
+      return std::make_unique<CommandWallpaper>(
+          QStringLiteral("pcmanfm --wallpaper-mode=crop --set-wallpaper"),
+          CommandWallpaper::FileName::kAbsolute);
+    case Desktop::kSway:
+      return std::make_unique<SwayWallpaper>();
+    case Desktop::kNone:
+      break;
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+  }
+  return std::make_unique<X11Wallpaper>();
+}
+
 }  // namespace
 
 Desktop DetectDesktop(const QString& xdgCurrentDesktop, bool swaySocketSet) {
@@ -69,35 +118,5 @@ void TraceRefusal(const QString& reason) {
 }
 
 std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
-  const QString command = qEnvironmentVariable("ZVISTARO_WALLPAPER_COMMAND");
-  if (!command.isEmpty()) return std::make_unique<CommandWallpaper>(command);
-  const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
-                                        !qEnvironmentVariableIsEmpty("SWAYSOCK"));
-  switch (desktop) {
-    case Desktop::kGnome:
-    case Desktop::kUnity:
-    case Desktop::kBudgie:
-      return std::make_unique<GSettingsWallpaper>(GnomeBackground());
-    case Desktop::kCinnamon:
-      return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
-    case Desktop::kMate:
-      return std::make_unique<GSettingsWallpaper>(MateBackground());
-    case Desktop::kKde:
-      return std::make_unique<PlasmaWallpaper>();
-    case Desktop::kXfce:
-      return std::make_unique<XfceWallpaper>();
-    case Desktop::kLxqt:
-      return std::make_unique<LxqtWallpaper>();
-    case Desktop::kLxde:
-      return std::make_unique<CommandWallpaper>(QStringLiteral("pcmanfm --set-wallpaper"),
-                                                CommandWallpaper::FileName::kAbsolute);
-    case Desktop::kSway:
-      return std::make_unique<SwayWallpaper>();
-    case Desktop::kNone:
-      break;
-  }
-  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-    return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
-  }
-  return std::make_unique<X11Wallpaper>();
+  return std::make_unique<CheckedPicture>(ChooseRoute());
 }

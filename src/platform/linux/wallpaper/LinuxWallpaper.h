@@ -26,8 +26,9 @@ enum class Desktop {
 // first recognised name wins), or sway when SWAYSOCK is set.
 Desktop DetectDesktop(const QString& xdgCurrentDesktop, bool swaySocketSet);
 
-// Checks that the file exists and reads as a picture; every route does this
-// first, since no desktop reports a broken file. Traces why it refuses.
+// Checks that the file exists and reads as a picture. The setter of
+// CreateLinuxWallpaper does this once before every route, since no desktop
+// reports a broken file. Traces why it refuses.
 bool IsUsablePicture(const QString& file);
 
 // Writes one line about a refusal to the trace output.
@@ -35,5 +36,6 @@ void TraceRefusal(const QString& reason);
 
 // The wallpaper back-end for this session: ZVISTARO_WALLPAPER_COMMAND when
 // set, otherwise the desktop's own, otherwise plain X11 when there is an X
-// display; nothing applies: every Set() is refused.
+// display; nothing applies: every Set() is refused. Whatever the route, a
+// file that is missing or no picture is refused before the route sees it.
 std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper();

@@ -8,10 +8,11 @@
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 bool LxqtWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.pcmanfm.PCManFM"), QStringLiteral("/Application"),
       QStringLiteral("org.pcmanfm.Application"), QStringLiteral("setWallpaper"));
-  call << QFileInfo(file).absoluteFilePath() << QStringLiteral("zoom");
+  // PCManFM-Qt 1.2 ignores "zoom" here (its own --wallpaper-mode zoom as well)
+  // and then shows no picture at all; "stretch" fills the screen.
+  call << QFileInfo(file).absoluteFilePath() << QStringLiteral("stretch");
   return CallAccepted(QDBusConnection::sessionBus(), call, QStringLiteral("LXQt"));
 }

@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 
 // Sets the wallpaper of LXQt through its desktop, PCManFM-Qt, on the session
-// bus, scaled to cover the screen ("zoom"). The call answers nothing, so a
+// bus, stretched to fill the screen. The call answers nothing, so a
 // missing or failing service is the only refusal it can show.
 class LxqtWallpaper : public WallpaperSetter {
  public:

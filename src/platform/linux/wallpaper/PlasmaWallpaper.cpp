@@ -43,7 +43,6 @@ QString PlasmaScript(const QString& absolutePath) {
 }
 
 bool PlasmaWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   bool numbered = false;
   const int version = qEnvironmentVariableIntValue("KDE_SESSION_VERSION", &numbered);
   if (numbered && version < 5) {

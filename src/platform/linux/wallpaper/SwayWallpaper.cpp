@@ -1,11 +1,20 @@
 #include "platform/linux/wallpaper/SwayWallpaper.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <QtEndian>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
@@ -16,23 +25,9 @@ constexpr int kMagicSize = 6;
 constexpr int kHeaderSize = kMagicSize + 8;
 constexpr quint32 kRunCommand = 0;
 constexpr int kTimeoutMs = 10000;
-
-// sway hands the file part of "bg" to wordexp(), so it must be one
-// shell word: single quotes, with a quote written '\''.
-QString ShellWord(const QString& text) {
-  QString quoted = text;
-  quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-  return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
-// One argument of a sway command: double quotes, backslash before
-// backslashes and double quotes.
-QString SwayArgument(const QString& text) {
-  QString quoted = text;
-  quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
+const QString kLinkFolder = QStringLiteral("/ZVistaro02");
+const QString kLinkName = QStringLiteral("/wallpaper");
+const QString kNewLinkName = QStringLiteral("/wallpaper.new");
 
 QByteArray Message(quint32 type, const QByteArray& payload) {
   QByteArray message(kMagic, kMagicSize);
@@ -92,22 +87,83 @@ bool ReportsSuccess(const QByteArray& reply) {
   return true;
 }
 
+QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// The folder of our own in $XDG_RUNTIME_DIR that holds the link; created
+// private, and refused when something else (a link, another user's folder)
+// has taken its place.
+bool MakeLinkFolder(const QString& folder) {
+  const QByteArray path = QFile::encodeName(folder);
+  if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+    TraceRefusal(QStringLiteral("sway: cannot create ") + folder + QStringLiteral(": ") +
+                 ErrnoText());
+    return false;
+  }
+  struct stat status {};
+  if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+      status.st_uid != ::geteuid()) {
+    TraceRefusal(QStringLiteral("sway: ") + folder +
+                 QStringLiteral(" is not a folder of this user; remove it and try again"));
+    return false;
+  }
+  return true;
+}
+
+// Points the link at the file: a new link renamed over the old one, so that
+// sway never finds the name missing or half made.
+bool ReplaceLink(const QString& folder, const QString& target) {
+  const QByteArray link = QFile::encodeName(folder + kLinkName);
+  const QByteArray newLink = QFile::encodeName(folder + kNewLinkName);
+  ::unlink(newLink.constData());
+  if (::symlink(QFile::encodeName(target).constData(), newLink.constData()) != 0 ||
+      std::rename(newLink.constData(), link.constData()) != 0) {
+    TraceRefusal(QStringLiteral("sway: cannot link ") + folder + kLinkName + QStringLiteral(": ") +
+                 ErrnoText());
+    ::unlink(newLink.constData());
+    return false;
+  }
+  return true;
+}
+
+// sway runs as this user and opens the file by the link's name, so a file
+// that this process cannot open through the link, sway cannot open either.
+// sway itself answers success for a background it cannot read.
+bool OpensThroughLink(const QString& link, const QString& file) {
+  QFile picture(link);
+  if (!picture.open(QIODevice::ReadOnly)) {
+    TraceRefusal(QStringLiteral("sway could not open ") + file + QStringLiteral(": ") +
+                 picture.errorString());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-QByteArray SwayBackgroundCommand(const QString& absolutePath) {
-  return (QStringLiteral("output * bg ") + SwayArgument(ShellWord(absolutePath)) +
-          QStringLiteral(" fill"))
-      .toUtf8();
+QString SwayLinkPath() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  static const QRegularExpression kPlain(QStringLiteral("^/[A-Za-z0-9/._+-]*$"));
+  if (!kPlain.match(runtime).hasMatch()) return QString();
+  return runtime + kLinkFolder + kLinkName;
 }
 
 bool SwayWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   const QString socketPath = qEnvironmentVariable("SWAYSOCK");
   if (socketPath.isEmpty()) {
     TraceRefusal(QStringLiteral("sway: SWAYSOCK is not set"));
     return false;
   }
+  const QString link = SwayLinkPath();
+  if (link.isEmpty()) {
+    TraceRefusal(QStringLiteral("sway: XDG_RUNTIME_DIR is unset or not a plain absolute path"));
+    return false;
+  }
+  const QString folder = QFileInfo(link).path();
+  if (!MakeLinkFolder(folder) || !ReplaceLink(folder, QFileInfo(file).absoluteFilePath()) ||
+      !OpensThroughLink(link, file)) {
+    return false;
+  }
   QByteArray reply;
-  return Exchange(socketPath, SwayBackgroundCommand(QFileInfo(file).absoluteFilePath()), &reply) &&
+  return Exchange(socketPath, "output * bg " + link.toUtf8() + " fill", &reply) &&
          ReportsSuccess(reply);
 }

@@ -284,7 +284,6 @@ QImage DecodeToCover(const QString& file, QSize screen) {
 }
 
 bool X11Wallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   int screenNumber = 0;
   Connection connection(xcb_connect(nullptr, &screenNumber));
   if (xcb_connection_has_error(connection.get())) {

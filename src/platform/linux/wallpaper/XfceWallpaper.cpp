@@ -120,7 +120,6 @@ QStringList ConnectedOutputNames() {
 }
 
 bool XfceWallpaper::Set(const QString& file) {
-  if (!IsUsablePicture(file)) return false;
   QStringList properties;
   if (!ExistingImageProperties(&properties)) return false;
   if (properties.isEmpty()) {

@@ -1,0 +1,48 @@
+#include "window/ImageListModel.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// Room for the view's own item margins beside the text.
+constexpr int kTextMargin = 8;
+// Measuring every name of a large list would cost more than the layout it
+// replaces; the longest names by character count are the widest ones in
+// practice, give or take a few wide letters.
+constexpr qsizetype kMeasuredNames = 64;
+
+int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
+  QList<qsizetype> lengths;
+  lengths.reserve(entries.size());
+  for (const QString& entry : entries) lengths.append(entry.size());
+  const qsizetype measured = std::min(kMeasuredNames, lengths.size());
+  std::nth_element(lengths.begin(), lengths.begin() + (measured ? measured - 1 : 0), lengths.end(),
+                   std::greater<>());
+  const qsizetype shortest = measured ? lengths[measured - 1] : 0;
+  int widest = 0;
+  for (const QString& entry : entries) {
+    if (entry.size() >= shortest) widest = std::max(widest, metrics.horizontalAdvance(entry));
+  }
+  return widest;
+}
+
+}  // namespace
+
+void ImageListModel::SetEntries(QStringList entries, const QFontMetrics& metrics) {
+  beginResetModel();
+  entries_ = std::move(entries);
+  rowSize_ = QSize(WidestName(entries_, metrics) + kTextMargin, metrics.height() + kTextMargin / 4);
+  endResetModel();
+}
+
+int ImageListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+}
+
+QVariant ImageListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= entries_.size()) return {};
+  if (role == Qt::DisplayRole) return entries_.at(index.row());
+  if (role == Qt::SizeHintRole) return rowSize_;
+  return {};
+}
