@@ -50,8 +50,7 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 
 harness=$ZV_ROOT/tests/platform/windows/wine_e2e.py
 screen=(xvfb-run -a -s "-screen 0 1024x768x24")
-"${screen[@]}" /usr/bin/python3 "$harness" program "$build/bin" "$build/wine-window.png" \
-  "$ZV_ROOT/src/resources/ZVistaro02-32.png"
+"${screen[@]}" /usr/bin/python3 "$harness" program "$build/bin" "$build/wine-window.png"
 
 (cd "$build" && cpack -G NSIS >/dev/null)
 installer=$build/ZVistaro02-0.2.5-win64.exe

@@ -17,7 +17,7 @@ import subprocess
 import sys
 import time
 
-from Xlib import X, Xatom, display, error, protocol
+from Xlib import X, display, error, protocol
 
 TITLE = "Zorvane Vistaro 0.2"
 SETTINGS_KEY = r"HKCU\Software\Zorvane Vistaro 0.2\Main"
@@ -184,7 +184,7 @@ def test_commands(program):
     # the Run value after.
     cases = [
         (["/rotate"], 0, None, "b.bmp", None),
-        (["/ROTATE", "ignored"], 0, None, "c.bmp", None),
+        (["/ROTATE", "two words"], 0, None, "c.bmp", None),
         (["/rotate"], 0, None, WIDE, None),
         (["/auto"], 0, TITLE + "\n" + RUN_KEY.replace("HKCU", "HKEY_CURRENT_USER") + "\\" +
          RUN_VALUE + "\\ZVistaro02 /rotate", "a.bmp", run_entry),
@@ -227,37 +227,13 @@ def near(pixel, colour, tolerance=40):
     return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
 
 
-def icon_matches(window, png):
-    """Whether the window's X icon (set by Wine from the Windows icon) is the program's."""
-    prop = window.get_full_property(connection.intern_atom("_NET_WM_ICON"), Xatom.CARDINAL)
-    if not prop:
-        return False
-    data = list(prop.value)
-    icons = {}
-    while len(data) > 2:
-        width, height = data[0], data[1]
-        icons[(width, height)] = data[2:2 + width * height]
-        data = data[2 + width * height:]
-    if (32, 32) not in icons:
-        return False
-    raw = subprocess.run(["convert", png, "-background", "black", "-flatten", "rgb:-"],
-                         capture_output=True, check=True).stdout
-    differing = 0
-    for i, argb in enumerate(icons[(32, 32)]):
-        alpha = argb >> 24 & 255
-        got = tuple((argb >> shift & 255) * alpha // 255 for shift in (16, 8, 0))
-        if not near(got, tuple(raw[i * 3:i * 3 + 3]), 48):
-            differing += 1
-    return differing < 32
-
-
-def test_window(program, screenshot, icon_png):
+def test_window(program, screenshot):
     picture = PICTURES + "\\"
     stored = [picture + "a.bmp", picture + "b.bmp"]
     set_setting("ImageListContent", list_text(stored))
     set_setting("ImageListLastSelected", picture + "b.bmp")
     process = subprocess.Popen(["wine", program], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE, text=True, errors="replace")
+                               stderr=subprocess.DEVNULL)
     try:
         window = wait_for("the window", lambda: next(
             (w for w in visible_windows() if (w.get_wm_name() or "").startswith(TITLE) and
@@ -266,7 +242,6 @@ def test_window(program, screenshot, icon_png):
         pixels = window_pixels(window, screenshot)
         shown = sum(near(p, COLOURS["b.bmp"]) for row in pixels for p in row)
         check(shown > 1000, "the last selected picture (blue) covers %d pixels only" % shown)
-        check(icon_matches(window, icon_png), "the window's icon is not the program's")
 
         # A pattern with Windows separators, then two files chosen in the
         # open-file dialog ("..." follows the text box in the tab order).
@@ -299,10 +274,6 @@ def test_window(program, screenshot, icon_png):
         if process.poll() is None:
             process.kill()
     check(status == 0, "window mode ended with status %d" % status)
-    # Wine falls back to the executable's first icon for the X window, but Qt
-    # looks the program's icon up as IDI_ICON1 and says when it finds none.
-    log = process.stderr.read()
-    check("fromWinHICON" not in log, "Qt found no program icon: " + log)
     expected = stored + [picture + "more\\" + name for name in MORE] + \
         [picture + "c.bmp", picture + "a.bmp"]
     content = reg_value(SETTINGS_KEY, "ImageListContent")
@@ -346,6 +317,8 @@ def test_resources(program):
     rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", program, "-O", "rc"],
                         capture_output=True, text=True, check=True).stdout
     text = "%d.%02d.%04d" % (major, minor, patch)
+    # Qt's Windows plugin gives windows and the taskbar the icon named
+    # IDI_ICON1 (under Wine the X window shows the first icon regardless).
     expected = ['"IDI_ICON1" 14 /* RT_GROUP_ICON */',
                 "FILEVERSION %d, %d, 0, %d" % (major, minor, patch),
                 'VALUE "FileVersion", "%s"' % text, 'VALUE "ProductVersion", "%s"' % text,
@@ -371,7 +344,7 @@ def main():
         program = os.path.join(sys.argv[2], "ZVistaro02.exe")
         test_resources(program)
         test_commands(program)
-        test_window(program, sys.argv[3], sys.argv[4])
+        test_window(program, sys.argv[3])
     else:
         test_installer(sys.argv[2])
     if failures:
