@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,8 +20,10 @@
 
 namespace {
 
-constexpr char kFullDiskError[] =
+constexpr char kNotStored[] =
     "ZVistaro02: Error 75 - Path/File access error: the settings could not be stored in ";
+constexpr char kNotRead[] =
+    "ZVistaro02: Error 75 - Path/File access error: the settings could not be read from ";
 constexpr char kInvalidParameter[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\n";
 
 QByteArray ReadAll(const QString& path) {
@@ -50,6 +54,18 @@ class World {
     env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env_.insert(QStringLiteral("ZVISTARO_WALLPAPER_COMMAND"), QStringLiteral("true"));
   }
+  ~World() {
+    if (mounted_) QProcess::execute(QStringLiteral("umount"), {ConfigFolder()});
+  }
+  // Puts the configuration folder on a file system of its own with this
+  // many bytes (false when this user cannot mount one).
+  bool MountSmallDisk(qint64 bytes) {
+    mounted_ = QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                  QStringLiteral("-o"), QStringLiteral("size=%1").arg(bytes),
+                                  QStringLiteral("tmpfs"), ConfigFolder()}) == 0;
+    return mounted_;
+  }
   QString ConfigFolder() const { return dir_.filePath(QStringLiteral("config")); }
   QString SettingsFile() const {
     return IniSettingsStore(ConfigFolder()).FilePath(modMain::ApplicationTitle());
@@ -66,29 +82,38 @@ class World {
     return std::pair(settings.value(QStringLiteral("Main/ImageListContent")).toString(),
                      settings.value(QStringLiteral("Main/ImageListLastSelected")).toString());
   }
-  QProcess* Start(const QString& shellPrefix = QString()) {
+  QProcess* Start(const QString& shellPrefix = QString(),
+                  const QString& option = QStringLiteral("/rotate")) {
     auto* process = new QProcess;
     process->setProcessEnvironment(env_);
     process->start(QStringLiteral("bash"),
-                   {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\" /rotate"),
-                    QStringLiteral(ZV_PROGRAM)});
+                   {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\" \"$1\""),
+                    QStringLiteral(ZV_PROGRAM), option});
     return process;
   }
-  // Runs one rotation to its end: exit status and standard error.
-  std::pair<int, QByteArray> Rotate(const QString& shellPrefix = QString()) {
-    std::unique_ptr<QProcess> process(Start(shellPrefix));
-    if (!process->waitForFinished(60000)) qFatal("the rotation did not end");
+  // Runs the program to its end: exit status (-2 when it hung) and standard
+  // error.
+  std::pair<int, QByteArray> Rotate(const QString& shellPrefix = QString(),
+                                    const QString& option = QStringLiteral("/rotate")) {
+    std::unique_ptr<QProcess> process(Start(shellPrefix, option));
+    if (!process->waitForFinished(30000)) {
+      process->kill();
+      process->waitForFinished();
+      return {-2, process->readAllStandardError()};
+    }
     const int status = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     return {status, process->readAllStandardError()};
   }
-  QStringList LeftOver() const {
-    return QDir(ConfigFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+  QStringList LeftOver(const QString& folder = QString()) const {
+    return QDir(folder.isEmpty() ? ConfigFolder() : folder)
+        .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
   }
 
   QStringList pictures;
 
  private:
   QTemporaryDir dir_;
+  bool mounted_ = false;
   QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
 };
 
@@ -119,75 +144,115 @@ class tst_Faults : public QObject {
   Q_OBJECT
 
  private slots:
-  void fullDiskKeepsTheOldFileAndSaysSo();
-  void damagedSettingsFile_data();
-  void damagedSettingsFile();
+  void settingsFileFaults_data();
+  void settingsFileFaults();
   void twoRotationsAtOnceNeverCorruptTheFile();
   void closingWindowDuringRotationKeepsTheLastWriter_data();
   void closingWindowDuringRotationKeepsTheLastWriter();
 };
 
-void tst_Faults::fullDiskKeepsTheOldFileAndSaysSo() {
-  World world;
-  world.Store(world.pictures[0]);
-  // Long enough that its new copy cannot fit under a one-block file size
-  // limit; with SIGXFSZ ignored the write fails instead of killing us.
-  QSettings(world.SettingsFile(), QSettings::IniFormat)
-      .setValue(QStringLiteral("Main/Padding"), QString(3000, u'x'));
-  const QByteArray before = ReadAll(world.SettingsFile());
-  const auto [status, err] = world.Rotate(QStringLiteral("trap '' XFSZ; ulimit -f 1;"));
-  QCOMPARE(status, 1);
-  QVERIFY2(err.startsWith(kFullDiskError), err.constData());
-  QCOMPARE(ReadAll(world.SettingsFile()), before);
-  QCOMPARE(world.LeftOver(), QStringList{QFileInfo(world.SettingsFile()).fileName()});
-  // With room again the same rotation succeeds.
-  QCOMPARE(world.Rotate().first, 0);
-  QCOMPARE(world.Stored()->second, world.pictures[1]);
-}
+// What stands in the settings file's place.
+enum class Place { File, Folder, Fifo, ReadOnlyFile, LinkChain, SmallDisk };
 
-void tst_Faults::damagedSettingsFile_data() {
+void tst_Faults::settingsFileFaults_data() {
+  QTest::addColumn<int>("place");
   QTest::addColumn<QByteArray>("content");
-  QTest::addColumn<int>("expectedStatus");
-  QTest::addColumn<int>("expectedLast");  // index into the pictures, -1 for none
-  QTest::newRow("cut inside the list")
-      << QByteArray("[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; \\\"@C") << 0
-      << 1;
+  QTest::addColumn<QByteArray>("report");  // standard error, @F the settings file; empty: success
+  QTest::addColumn<int>("expectedLast");   // after a success, an index into the pictures
+  QTest::addColumn<QString>("command");    // the program's argument, after any shell commands
+  const QByteArray plain("[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; @C\"\n");
+  const QByteArray crLf = QByteArray(plain).replace("\n", "\r\n");
+  const QByteArray notAFile = kNotRead + QByteArray("@F (it is not a regular file");
+  const QByteArray diskFull = kNotStored + QByteArray("@F (No space left on device)");
+  auto row = [](const char* name, Place place, const QByteArray& content, const QByteArray& report,
+                int last = -1, const char* command = "/rotate") {
+    QTest::newRow(name) << static_cast<int>(place) << content << report << last
+                        << QString::fromLatin1(command);
+  };
+  row("cut inside the list", Place::File,
+      "[Main]\nImageListLastSelected=@A\nImageListContent=\"@A; @B; \\\"@C", {}, 1);
   static constexpr char kGarbageFirst[] =
       "\x00\xff\xfe[[=\n=\\x\n@ByteArray(\n[Main]\nImageListLastSelected=@B\n"
       "ImageListContent=\"@A; @B; @C\"\n";
   static constexpr char kGarbageOnly[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR";
-  QTest::newRow("garbage before the section")
-      << QByteArray(kGarbageFirst, sizeof kGarbageFirst - 1) << 0 << 2;
-  QTest::newRow("garbage only") << QByteArray(kGarbageOnly, sizeof kGarbageOnly - 1) << 1 << -1;
-  QTest::newRow("empty") << QByteArray() << 1 << -1;
-  // Marks the case of a folder in place of the file.
-  QTest::newRow("a folder in its place") << QByteArray("/") << 1 << -1;
+  row("garbage before the section", Place::File,
+      QByteArray(kGarbageFirst, sizeof kGarbageFirst - 1), {}, 2);
+  row("garbage only", Place::File, QByteArray(kGarbageOnly, sizeof kGarbageOnly - 1),
+      kInvalidParameter);
+  row("empty", Place::File, QByteArray(), kInvalidParameter);
+  row("hand-edited, through a chain of links", Place::LinkChain, crLf, {}, 1);
+  row("read-only, even for root", Place::ReadOnlyFile, plain,
+      kNotStored + QByteArray("@F (the file is read-only"));
+  row("a folder in its place", Place::Folder, QByteArray(), notAFile);
+  row("a FIFO in its place", Place::Fifo, QByteArray(), notAFile);
+  row("a FIFO in its place, /remove", Place::Fifo, QByteArray(), notAFile, -1, "/remove");
+  // The disk has room for half a copy of the file, or for one copy but not
+  // for the file QSettings writes beside it.
+  row("full disk, plain file", Place::SmallDisk, plain + "Padding=" + QByteArray(60000, 'x'),
+      diskFull);
+  row("full disk, hand-edited file", Place::SmallDisk,
+      crLf + "Padding=" + QByteArray(60000, 'x') + "\r\n", diskFull);
+  // With SIGXFSZ ignored the write fails instead of killing the program.
+  row("file size limit", Place::File, plain + "Padding=" + QByteArray(3000, 'x'),
+      kNotStored + QByteArray("@F (File too large)"), -1, "trap '' XFSZ; ulimit -f 1; /rotate");
 }
 
-// A damaged file never crashes the rotation: what still reads is used, and
-// the file written afterwards is whole; nothing usable is Invalid Parameter.
-void tst_Faults::damagedSettingsFile() {
+// A settings file that is damaged, or that cannot or must not be replaced,
+// never crashes or hangs the program nor loses anything: what still reads is
+// used and the file written afterwards is whole, or the program stops with a
+// numbered error naming the file and why, leaving the file as it was.
+void tst_Faults::settingsFileFaults() {
+  QFETCH(int, place);
   QFETCH(QByteArray, content);
-  QFETCH(int, expectedStatus);
+  QFETCH(QByteArray, report);
   QFETCH(int, expectedLast);
+  QFETCH(QString, command);
   World world;
   content.replace("@A", world.pictures[0].toUtf8())
       .replace("@B", world.pictures[1].toUtf8())
       .replace("@C", world.pictures[2].toUtf8());
-  const bool folder = content == "/";
-  if (folder) {
-    QVERIFY(QDir().mkdir(world.SettingsFile()));
-  } else {
-    MakeFile(world.ConfigFolder(), QFileInfo(world.SettingsFile()).fileName(), content);
+  const QString file = world.SettingsFile();
+  QString target = file;
+  const auto where = static_cast<Place>(place);
+  if (where == Place::Folder) QVERIFY(QDir().mkdir(file));
+  if (where == Place::Fifo) QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0644), 0);
+  if (where == Place::LinkChain) {
+    QVERIFY(QDir(world.ConfigFolder()).mkdir(QStringLiteral("real")));
+    target = world.ConfigFolder() + QStringLiteral("/real/s.ini");
+    QVERIFY(QFile::link(QStringLiteral("real/s.ini"), world.ConfigFolder() + "/l2"));
+    QVERIFY(QFile::link(QStringLiteral("l2"), file));
   }
-  const auto [status, err] = world.Rotate();
-  QCOMPARE(status, expectedStatus);
-  if (expectedLast == -1) {
-    QCOMPARE(err, QByteArray(kInvalidParameter));
-    QCOMPARE(QFileInfo(world.SettingsFile()).isDir(), folder);
-    if (!folder) QCOMPARE(ReadAll(world.SettingsFile()), content);
+  if (where == Place::SmallDisk) {
+    // The size in whole pages, with room left for half a copy (a plain
+    // file) or one and a half (a hand-edited one).
+    const qint64 pages = content.size() / 4096 + 1;
+    const qint64 left = content.contains('\r') ? pages * 3 / 2 : pages / 2;
+    if (!world.MountSmallDisk((pages + left) * 4096)) QSKIP("a tmpfs cannot be mounted here");
+  }
+  // The file keeps the permissions the user gave it.
+  if (where != Place::Folder && where != Place::Fifo) {
+    MakeFile(QFileInfo(target).path(), QFileInfo(target).fileName(), content);
+    QVERIFY(QFile::setPermissions(
+        target, QFile::ReadOwner | QFile::ReadGroup |
+                    (where == Place::ReadOnlyFile ? QFile::ReadOther : QFile::WriteOwner)));
+  }
+  const QFile::Permissions permissions = QFile::permissions(target);
+  const QString targetFolder = QFileInfo(target).path();
+  const QStringList entries = world.LeftOver() + world.LeftOver(targetFolder);
+  const qsizetype option = command.lastIndexOf(u' ') + 1;
+  const auto [status, err] = world.Rotate(command.left(option), command.mid(option));
+  QCOMPARE(status, report.isEmpty() ? 0 : 1);
+  QVERIFY2(report.isEmpty() ? err.isEmpty() : err.startsWith(report.replace("@F", file.toUtf8())),
+           err.constData());
+  QCOMPARE(world.LeftOver() + world.LeftOver(targetFolder), entries);
+  QCOMPARE(QFile::permissions(target), permissions);
+  QCOMPARE(QFileInfo(file).isSymLink(), target != file);
+  QCOMPARE(QFileInfo(world.ConfigFolder() + "/l2").isSymLink(), target != file);
+  if (!report.isEmpty()) {
+    QCOMPARE(QFileInfo(file).isDir(), where == Place::Folder);
+    QCOMPARE(QFileInfo(file).isFile(), where != Place::Folder && where != Place::Fifo);
+    QCOMPARE(QFileInfo(file).isFile() ? ReadAll(file) : QByteArray(), content);
   } else {
-    QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY(world.Stored().has_value());
     QCOMPARE(world.Stored()->second, world.pictures[expectedLast]);
   }

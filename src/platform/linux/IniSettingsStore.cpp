@@ -10,14 +10,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <utility>
 
+#include "errors/Errors.h"
 #include "errors/ProgramError.h"
 #include "platform/linux/IniText.h"
 
@@ -25,30 +28,88 @@ namespace {
 
 constexpr char kWriteFailed[] =
     "Path/File access error: the settings could not be stored in %1 (%2)";
+constexpr char kReadFailed[] =
+    "Path/File access error: the settings could not be read from %1 (%2)";
 constexpr char kFolderNotCreated[] = "its folder cannot be created";
 constexpr char kFileNotReplaced[] = "the file cannot be replaced";
 constexpr char kNotWrittenInFull[] = "the new file could not be written in full";
 constexpr char kLockTimedOut[] = "another program kept it locked";
+constexpr char kNotAFile[] = "it is not a regular file; move it away or replace it with one";
+constexpr char kReadOnly[] = "the file is read-only; allow writing to it to store settings";
 
 // How long a write waits for another program's write of the same file.
 constexpr int kLockWaitMs = 10000;
+// The longest chain of links followed, as the kernel's own limit for a path.
+constexpr int kMaxLinks = 40;
 
 QString SettingsKey(const QString& section, const QString& key) {
   return section + QLatin1Char('/') + key;
 }
 
+QString OsReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
 [[noreturn]] void Fail(const QString& path, const QString& reason) {
-  throw ProgramError(kErrPathFileAccess, QStringLiteral("ZVistaro02"),
+  throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
                      QString::fromLatin1(kWriteFailed).arg(path, reason));
 }
 
+// Whether the file system holding the file has less room than the bytes
+// needed. QSettings does not say why its write failed; a full disk is the
+// cause a user can mend, and the one worth naming.
+bool LacksRoom(const QString& file, qint64 needed) {
+  struct statvfs fs {};
+  const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+  if (::statvfs(folder.constData(), &fs) != 0) return false;
+  const auto blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+  return static_cast<qint64>(blocks) * static_cast<qint64>(fs.f_frsize) < needed;
+}
+
 // Why nothing can be created beside the file (permission, a folder in the
-// way), found by trying the same atomic write once.
+// way, a full disk), found by trying the same atomic write once.
 QString CreateFailureReason(const QString& path) {
   QSaveFile probe(path);
   if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
   probe.cancelWriting();
-  return QString::fromLatin1(kFileNotReplaced);
+  return LacksRoom(path, 1) ? OsReason(ENOSPC) : QString::fromLatin1(kFileNotReplaced);
+}
+
+// The file at the end of a chain of links (the path itself when it is no
+// link), or nothing for a chain that never ends.
+std::optional<QString> FinalTarget(const QString& path) {
+  QString file = path;
+  for (int links = 0; QFileInfo(file).isSymLink(); ++links) {
+    if (links == kMaxLinks) return std::nullopt;
+    file = QFileInfo(file).symLinkTarget();
+  }
+  return file;
+}
+
+// Reading a FIFO or a device in place of the settings file would wait for
+// a writer forever, and replacing a folder or a socket loses it: only a
+// regular file, or none, is a settings file.
+bool IsNeitherFileNorAbsent(const QString& file) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(file).constData(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+// A file its owner may not write is a user's "do not change". It is judged
+// by the mode bits, so that root, whom access() lets write anything, leaves
+// it too.
+bool IsReadOnly(const QString& file) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(file).constData(), &status) == 0 &&
+         (status.st_mode & S_IWUSR) == 0;
+}
+
+// The file the write replaces: the end of the chain when the settings file
+// is a link (the links stay links), refused when it is no regular file or is
+// read-only.
+QString ReplaceableTarget(const QString& path) {
+  const std::optional<QString> target = FinalTarget(path);
+  if (!target) Fail(path, OsReason(ELOOP));
+  if (IsNeitherFileNorAbsent(*target)) Fail(path, QString::fromLatin1(kNotAFile));
+  if (IsReadOnly(*target)) Fail(path, QString::fromLatin1(kReadOnly));
+  return *target;
 }
 
 using Values = std::map<QString, QVariant>;
@@ -63,15 +124,14 @@ Values ReadValues(const QString& file) {
   return values;
 }
 
-// The current file's bytes and permissions (none counts as empty).
-QByteArray ReadCurrent(const QString& path, QFileDevice::Permissions& permissions) {
-  permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-  if (!QFileInfo::exists(path)) return {};
-  permissions = QFileInfo(path).permissions();
-  QFile current(path);
-  if (!QFileInfo(path).isFile() || !current.open(QIODevice::ReadOnly)) {
-    Fail(path, QString::fromLatin1(kFileNotReplaced));
-  }
+// The current file's bytes and permission bits (none counts as empty).
+QByteArray ReadCurrent(const QString& path, const QString& target, mode_t& mode) {
+  mode = S_IRUSR | S_IWUSR;
+  struct stat status {};
+  if (::stat(QFile::encodeName(target).constData(), &status) != 0) return {};
+  mode = status.st_mode & 07777;
+  QFile current(target);
+  if (!current.open(QIODevice::ReadOnly)) Fail(path, current.errorString());
   const QByteArray content = current.readAll();
   if (current.error() != QFileDevice::NoError) Fail(path, current.errorString());
   return content;
@@ -90,19 +150,29 @@ bool HoldsExactly(QFile& file, const QByteArray& content) {
   return file.atEnd();
 }
 
-// Writes the scratch file and reads it back: a short write (a full disk, a
-// file size limit) fails here, before the current file is touched.
-void WriteScratch(const QString& path, const QString& scratch, const QByteArray& content,
-                  QFileDevice::Permissions permissions) {
-  QFile copy(scratch);
-  if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) Fail(path, copy.errorString());
-  copy.setPermissions(permissions);
-  if (copy.write(content) != content.size() || !copy.flush() || ::fdatasync(copy.handle()) != 0) {
-    const QString reason = copy.errorString();
-    copy.close();
-    Fail(path, reason);
+bool WriteAll(int fd, QByteArrayView content) {
+  while (!content.isEmpty()) {
+    const ssize_t written = ::write(fd, content.data(), static_cast<size_t>(content.size()));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    content = content.sliced(written);
   }
-  copy.close();
+  return true;
+}
+
+// Writes the scratch file and reads it back: a short write (a full disk, a
+// file size limit) fails here, before the current file is touched, with the
+// system's own reason (QFile reports a failed flush as an unknown error).
+void WriteScratch(const QString& path, const QString& scratch, const QByteArray& content,
+                  mode_t mode) {
+  const int fd = ::open(QFile::encodeName(scratch).constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) Fail(path, OsReason(errno));
+  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fdatasync(fd) == 0;
+  const int error = errno;
+  if (::close(fd) != 0 && written) Fail(path, OsReason(errno));
+  if (!written) Fail(path, OsReason(error));
+  QFile copy(scratch);
   if (!copy.open(QIODevice::ReadOnly) || !HoldsExactly(copy, content)) {
     Fail(path, QString::fromLatin1(kNotWrittenInFull));
   }
@@ -123,12 +193,78 @@ qint64 Milliseconds(const timespec& time) {
   return qint64{time.tv_sec} * 1000 + time.tv_nsec / 1000000;
 }
 
-void DateLaterThan(const QString& file, const timespec& earlier) {
+void DateLaterThan(const QString& path, const QString& file, const timespec& earlier) {
   const qint64 next = Milliseconds(earlier) + 1;
   if (Milliseconds(ModificationTime(file)) >= next) return;
   const timespec later{static_cast<time_t>(next / 1000), static_cast<long>(next % 1000) * 1000000};
   const timespec times[2] = {{0, UTIME_OMIT}, later};
-  ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0);
+  if (::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) != 0) {
+    Fail(path, OsReason(errno));
+  }
+}
+
+// The date of the last file this process put in place, as QSettings knew
+// it. QSettings keeps one cache of files for the whole process, shared by
+// every store and every QSettings object, so what it may still hold of the
+// last write is process-wide too.
+timespec& LastReplacementTime() {
+  static timespec time{};
+  return time;
+}
+
+// A file in any other form (edited by hand, damaged) is copied, given the
+// value by QSettings itself, and checked to hold every value it held before
+// besides the new one.
+void RewriteThroughQSettings(const QString& path, const QString& scratch, const QByteArray& current,
+                             mode_t mode, const QString& settingsKey, const QString& value) {
+  WriteScratch(path, scratch, current, mode);
+  // QSettings may still hold the scratch file of this process's previous
+  // write under the same name, dated no later than that write.
+  DateLaterThan(path, scratch, LastReplacementTime());
+  Values expected = ReadValues(scratch);
+  expected[settingsKey] = value;
+  // A full disk makes QSettings fail, or worse, rename a cut-off file into
+  // place and report nothing. Its new file was written beside the copy, so
+  // both had to fit where the scratch file (whole or cut off) is now.
+  const qint64 needed = 2 * current.size() + settingsKey.size() + EscapeIniValue(value).size() + 4;
+  const auto failure = [&path, &scratch, needed] {
+    const bool full = LacksRoom(scratch, needed - QFileInfo(scratch).size());
+    Fail(path, full ? OsReason(ENOSPC) : QString::fromLatin1(kNotWrittenInFull));
+  };
+  {
+    QSettings settings(scratch, QSettings::IniFormat);
+    settings.setValue(settingsKey, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) failure();
+  }
+  // What QSettings reads back now comes from its cache as long as the file
+  // keeps the size and date it wrote; a new date makes it read the bytes
+  // that reached the disk.
+  DateLaterThan(path, scratch, ModificationTime(scratch));
+  if (ReadValues(scratch) != expected) failure();
+}
+
+// The new file is the current one with only this value changed, made
+// beside it and checked to hold every byte before it is renamed over it, so
+// a write that fails never leaves a cut-off file. Only the one line changes:
+// a stored list of 100,000 names is copied, not parsed and written anew.
+void ReplaceWithScratch(const QString& path, const QString& target, const QString& scratch,
+                        const QString& section, const QString& key, const QString& value) {
+  mode_t mode;
+  QByteArray current = ReadCurrent(path, target, mode);
+  if (IsPlainIni(current)) {
+    const QByteArray updated = SetIniValue(std::exchange(current, {}), section, key, value);
+    WriteScratch(path, scratch, updated, mode);
+  } else {
+    RewriteThroughQSettings(path, scratch, current, mode, SettingsKey(section, key), value);
+  }
+  DateLaterThan(path, scratch, LastReplacementTime());
+  DateLaterThan(path, scratch, ModificationTime(target));
+  LastReplacementTime() = ModificationTime(scratch);
+  if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(target).constData()) !=
+      0) {
+    Fail(path, OsReason(errno));
+  }
 }
 
 }  // namespace
@@ -141,9 +277,13 @@ QString IniSettingsStore::FilePath(const QString& application) const {
 
 QString IniSettingsStore::Read(const QString& application, const QString& section,
                                const QString& key) {
+  const QString path = FilePath(application);
+  if (IsNeitherFileNorAbsent(path)) {
+    throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
+                       QString::fromLatin1(kReadFailed).arg(path, QString::fromLatin1(kNotAFile)));
+  }
   // A fresh reader each time: another program may have changed the file.
-  const QVariant value =
-      QSettings(FilePath(application), QSettings::IniFormat).value(SettingsKey(section, key));
+  const QVariant value = QSettings(path, QSettings::IniFormat).value(SettingsKey(section, key));
   // An unquoted value holding commas, as a hand-edited file may have, comes
   // back from QSettings as a list; joining it keeps the text instead of
   // losing it.
@@ -164,61 +304,13 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
     Fail(path, lock.error() == QLockFile::LockFailedError ? QString::fromLatin1(kLockTimedOut)
                                                           : CreateFailureReason(path));
   }
-  // A settings file that is a link to one kept elsewhere stays a link: the
-  // file it points to is the one replaced.
-  const QFileInfo info(path);
-  const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+  const QString target = ReplaceableTarget(path);
   const QString scratch = target + QStringLiteral(".new-") + QString::number(::getpid());
   QFile::remove(scratch);
   try {
-    ReplaceWithScratch(target, scratch, section, key, value);
+    ReplaceWithScratch(path, target, scratch, section, key, value);
   } catch (...) {
     QFile::remove(scratch);
     throw;
-  }
-}
-
-// A file in any other form (edited by hand, damaged) is copied, given the
-// value by QSettings itself, and checked to hold every value it held before
-// besides the new one.
-void IniSettingsStore::RewriteThroughQSettings(const QString& path, const QString& scratch,
-                                               const QByteArray& current,
-                                               QFileDevice::Permissions permissions,
-                                               const QString& settingsKey, const QString& value) {
-  WriteScratch(path, scratch, current, permissions);
-  Values expected = ReadValues(scratch);
-  expected[settingsKey] = value;
-  {
-    QSettings settings(scratch, QSettings::IniFormat);
-    settings.setValue(settingsKey, value);
-    settings.sync();
-    if (settings.status() == QSettings::AccessError) Fail(path, CreateFailureReason(scratch));
-  }
-  if (ReadValues(scratch) != expected) Fail(path, QString::fromLatin1(kNotWrittenInFull));
-}
-
-// The new file is the current one with only this value changed, made
-// beside it and checked to hold every byte before it is renamed over it, so
-// a write that fails never leaves a cut-off file. Only the one line changes:
-// a stored list of 100,000 names is copied, not parsed and written anew.
-void IniSettingsStore::ReplaceWithScratch(const QString& path, const QString& scratch,
-                                          const QString& section, const QString& key,
-                                          const QString& value) {
-  // The scratch file of this process's previous write, as QSettings knew it.
-  static timespec previousScratch{};
-  QFileDevice::Permissions permissions;
-  QByteArray current = ReadCurrent(path, permissions);
-  if (IsPlainIni(current)) {
-    const QByteArray updated = SetIniValue(std::exchange(current, {}), section, key, value);
-    WriteScratch(path, scratch, updated, permissions);
-  } else {
-    RewriteThroughQSettings(path, scratch, current, permissions, SettingsKey(section, key), value);
-  }
-  DateLaterThan(scratch, previousScratch);
-  DateLaterThan(scratch, ModificationTime(path));
-  previousScratch = ModificationTime(scratch);
-  if (std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) !=
-      0) {
-    Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
   }
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QFileDevice>
 #include <QString>
 
 #include "platform/Platform.h"
@@ -12,23 +10,21 @@
 class IniSettingsStore : public SettingsStore {
  public:
   explicit IniSettingsStore(QString folder);
+  // Raises error 75 when something other than a regular file (a FIFO, a
+  // folder) is in the settings file's place, instead of waiting on it.
   QString Read(const QString& application, const QString& section, const QString& key) override;
   // Stores the value at once, changing no other value of the file, even one
   // that another program wrote since this one read the file. The file is
   // replaced atomically, so a write that fails leaves the previous file
-  // whole; the failure is raised as error 75 naming the file and the reason.
+  // whole; the failure is raised as error 75 naming the file and the reason
+  // (the system's own text where there is one, such as a full disk). A link,
+  // or a chain of them, stays: the file at its end is replaced. A read-only
+  // file (by its mode bits) and anything but a regular file are refused.
   void Write(const QString& application, const QString& section, const QString& key,
              const QString& value) override;
 
   QString FilePath(const QString& application) const;
 
  private:
-  static void RewriteThroughQSettings(const QString& path, const QString& scratch,
-                                      const QByteArray& current,
-                                      QFileDevice::Permissions permissions,
-                                      const QString& settingsKey, const QString& value);
-  static void ReplaceWithScratch(const QString& path, const QString& scratch,
-                                 const QString& section, const QString& key, const QString& value);
-
   QString folder_;
 };

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <utility>
+
 namespace {
 
 bool IsHexDigit(char16_t c) {
@@ -106,30 +108,110 @@ bool QuotesClosed(QByteArrayView value) {
   return !inQuotes;
 }
 
+// The line that begins at pos, without its line feed; pos moves on to the
+// next line.
+QByteArrayView NextLine(QByteArrayView text, qsizetype& pos) {
+  const qsizetype end = text.indexOf('\n', pos);
+  const QByteArrayView line = text.sliced(pos, (end < 0 ? text.size() : end) - pos);
+  pos = end < 0 ? text.size() : end + 1;
+  return line;
+}
+
+// Control characters (a carriage return, a form feed, NUL) are blanks to
+// one reader and text to another.
+bool HasControlCharacters(QByteArrayView content) {
+  for (const char c : content) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') return true;
+  }
+  return false;
+}
+
+// A section seen before would be merged by QSettings with the first one.
+bool IsPlainSectionHeader(QByteArrayView trimmed, QList<QByteArrayView>& sections) {
+  const QByteArrayView name = SectionName(trimmed);
+  if (!trimmed.endsWith(']') || name.isEmpty() || !IsPlainName(name) || sections.contains(name)) {
+    return false;
+  }
+  sections.append(name);
+  return true;
+}
+
+bool IsPlainKeyLine(QByteArrayView trimmed) {
+  const QByteArrayView name = trimmed.first(qMax(trimmed.indexOf('='), 0));
+  return !name.isEmpty() && IsPlainName(name) && QuotesClosed(trimmed.sliced(name.size()));
+}
+
+bool IsPlainLine(QByteArrayView trimmed, QList<QByteArrayView>& sections) {
+  if (trimmed.isEmpty() || trimmed.startsWith(';')) return true;
+  if (ContinuesOnNextLine(trimmed)) return false;
+  return IsSectionHeader(trimmed) ? IsPlainSectionHeader(trimmed, sections)
+                                  : IsPlainKeyLine(trimmed);
+}
+
+// The copy of a file's lines with one value set, built line by line.
+class ValueEdit {
+ public:
+  ValueEdit(const QString& section, const QString& key, const QString& value, qsizetype size)
+      : sectionName_(section.toUtf8()),
+        keyName_(key.toUtf8()),
+        newLine_(keyName_ + '=' + EscapeIniValue(value) + '\n') {
+    out_.reserve(size + newLine_.size() + sectionName_.size() + 4);
+  }
+
+  void Take(QByteArrayView line) {
+    if (skippingContinuation_) {
+      skippingContinuation_ = ContinuesOnNextLine(line);
+      return;
+    }
+    const QByteArrayView trimmed = line.trimmed();
+    if (IsSectionHeader(trimmed)) {
+      // A key missing from its section is added at the section's end.
+      if (inSection_) WriteValue();
+      inSection_ = SectionName(trimmed) == QByteArrayView(sectionName_);
+      sectionSeen_ = sectionSeen_ || inSection_;
+    } else if (inSection_ && IsKeyLine(trimmed, keyName_)) {
+      // The key's first line becomes the new one; any later line of the
+      // key is dropped, each with the lines it continues on.
+      WriteValue();
+      skippingContinuation_ = ContinuesOnNextLine(line);
+      return;
+    }
+    out_ += line;
+    out_ += '\n';
+  }
+
+  QByteArray Finish() {
+    if (!written_ && !sectionSeen_) {
+      if (!out_.isEmpty()) out_ += '\n';
+      out_ += '[' + sectionName_ + "]\n";
+    }
+    WriteValue();
+    return std::move(out_);
+  }
+
+ private:
+  void WriteValue() {
+    if (!written_) out_ += newLine_;
+    written_ = true;
+  }
+
+  const QByteArray sectionName_;
+  const QByteArray keyName_;
+  const QByteArray newLine_;
+  QByteArray out_;
+  bool inSection_ = false;
+  bool sectionSeen_ = false;
+  bool written_ = false;
+  bool skippingContinuation_ = false;
+};
+
 }  // namespace
 
 bool IsPlainIni(QByteArrayView content) {
-  // Control characters (a carriage return, a form feed, NUL) are blanks to
-  // one reader and text to another.
-  for (const char c : content) {
-    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') return false;
-  }
+  if (HasControlCharacters(content)) return false;
   QList<QByteArrayView> sections;
   for (qsizetype pos = 0; pos < content.size();) {
-    const qsizetype lineEnd = content.indexOf('\n', pos);
-    const QByteArrayView line =
-        content.sliced(pos, (lineEnd < 0 ? content.size() : lineEnd) - pos).trimmed();
-    pos = lineEnd < 0 ? content.size() : lineEnd + 1;
-    if (line.isEmpty() || line.startsWith(';')) continue;
-    if (ContinuesOnNextLine(line)) return false;
-    const QByteArrayView name =
-        IsSectionHeader(line) ? SectionName(line) : line.first(qMax(line.indexOf('='), 0));
-    if (name.isEmpty() || !IsPlainName(name)) return false;
-    if (!IsSectionHeader(line) && !QuotesClosed(line.sliced(name.size()))) return false;
-    if (IsSectionHeader(line)) {
-      if (!line.endsWith(']') || sections.contains(name)) return false;
-      sections.append(name);
-    }
+    if (!IsPlainLine(NextLine(content, pos).trimmed(), sections)) return false;
   }
   return true;
 }
@@ -166,50 +248,10 @@ QByteArray EscapeIniValue(const QString& value) {
 
 QByteArray SetIniValue(const QByteArray& content, const QString& section, const QString& key,
                        const QString& value) {
-  const QByteArray sectionName = section.toUtf8();
-  const QByteArray keyName = key.toUtf8();
-  const QByteArray newLine = keyName + '=' + EscapeIniValue(value) + '\n';
-
-  QByteArray out;
-  out.reserve(content.size() + newLine.size() + sectionName.size() + 4);
-  bool inSection = false;
-  bool sectionSeen = false;
-  bool written = false;
-  bool skippingContinuation = false;
+  ValueEdit edit(section, key, value, content.size());
   // Line by line through views of the content: the stored list alone can be
   // megabytes long, and is copied once, into the result.
   const QByteArrayView text(content);
-  for (qsizetype pos = 0; pos < text.size();) {
-    const qsizetype lineEnd = text.indexOf('\n', pos);
-    const QByteArrayView line = text.sliced(pos, (lineEnd < 0 ? text.size() : lineEnd) - pos);
-    pos = lineEnd < 0 ? text.size() : lineEnd + 1;
-    if (skippingContinuation) {
-      skippingContinuation = ContinuesOnNextLine(line);
-      continue;
-    }
-    const QByteArrayView trimmed = line.trimmed();
-    if (IsSectionHeader(trimmed)) {
-      if (inSection && !written) {
-        out += newLine;
-        written = true;
-      }
-      inSection = SectionName(trimmed) == QByteArrayView(sectionName);
-      sectionSeen = sectionSeen || inSection;
-    } else if (inSection && IsKeyLine(trimmed, keyName)) {
-      if (!written) out += newLine;
-      written = true;
-      skippingContinuation = ContinuesOnNextLine(line);
-      continue;
-    }
-    out += line;
-    out += '\n';
-  }
-  if (!written) {
-    if (!sectionSeen) {
-      if (!out.isEmpty()) out += '\n';
-      out += '[' + sectionName + "]\n";
-    }
-    out += newLine;
-  }
-  return out;
+  for (qsizetype pos = 0; pos < text.size();) edit.Take(NextLine(text, pos));
+  return edit.Finish();
 }
