@@ -1,52 +1,64 @@
 #!/usr/bin/env bash
-# Measures "ZVistaro02 /rotate" with the plain X11 wallpaper back-end against
-# "feh --no-fehbg --bg-fill" on the same picture, on a private Xvfb of
-# 1920x1080x24: median whole-process wall time and peak resident memory of
-# ZV_BENCH_RUNS runs each (default 11), alternating. Cases: a 6000x4000 JPEG
-# and the same at 1920x1080, with stored lists of 1,000 and 100,000 entries.
-# The pictures and lists are made once under ZV_BENCH_DATA.
+# Measures the program at scale on a private Xvfb of 1920x1080x24 with the
+# plain X11 wallpaper back-end, for stored lists of 1,000, 100,000 and
+# 1,000,000 entries (ZV_BENCH_COUNTS) whose last wallpaper is the last entry
+# but one:
+#  - "ZVistaro02 /rotate" against "feh --no-fehbg --bg-fill" on a 6000x4000
+#    JPEG: median whole-process wall time and peak resident memory of
+#    ZV_BENCH_RUNS runs each (default 11), alternating;
+#  - the list's own cost: /rotate with n entries minus /rotate with one
+#    entry, both setting a small picture;
+#  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
+#    with every entry selected, and /rotate's steps other than the picture.
+# The pictures and files are made once under ZV_BENCH_DATA.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 zv_install_packages
-zv_build "$ZV_BUILD_DIR" >&2
+cmake -S "$ZV_ROOT" -B "$ZV_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$ZV_BUILD_DIR" -j "$(nproc)" --target ZVistaro02 zv_runbench bench_selection >&2
 
 runs=${ZV_BENCH_RUNS:-11}
+counts=${ZV_BENCH_COUNTS:-1000 100000 1000000}
 data=${ZV_BENCH_DATA:-$ZV_BUILD_DIR/bench-data}
 program=$ZV_BUILD_DIR/bin/ZVistaro02
-mkdir -p "$data"
+links=$data/links
+mkdir -p "$links"
 
 make_pictures() {
   [ -s "$data/6000x4000.jpg" ] || convert -size 6000x4000 -seed 42 plasma:fractal -blur 0x2 \
     -attenuate 0.4 +noise Gaussian -quality 90 -sampling-factor 2x2 "$data/6000x4000.jpg"
-  [ -s "$data/1920x1080.jpg" ] || convert "$data/6000x4000.jpg" -resize '1920x1080!' \
-    -quality 90 -sampling-factor 2x2 "$data/1920x1080.jpg"
+  [ -s "$data/small.jpg" ] || convert "$data/6000x4000.jpg" -resize '64x48!' "$data/small.jpg"
 }
 
-# Hard links to the picture, one per list entry, so that every stored name
-# names an existing plain file (start-up drops the names of missing files).
-# A file takes at most 65,000 links, so every 60,000 entries get a copy.
+# Hard links 1.jpg to COUNT.jpg to the large picture, so that every stored
+# name names an existing plain file. A file takes at most 65,000 links, so
+# every 60,000 entries get a copy.
 make_links() {
-  local picture=$1 count=$2 folder=$data/links-$1 copy
-  [ -e "$folder/$count.jpg" ] && return 0
-  mkdir -p "$folder"
+  local count=$1 copy
+  [ -e "$links/$count.jpg" ] && return 0
   for copy in $(seq 0 $(((count - 1) / 60000))); do
-    [ -e "$folder/.copy-$copy.jpg" ] || cp "$data/$picture.jpg" "$folder/.copy-$copy.jpg"
+    [ -e "$links/.copy-$copy.jpg" ] || cp "$data/6000x4000.jpg" "$links/.copy-$copy.jpg"
   done
   perl -e 'my ($f, $n) = @ARGV; for my $i (1 .. $n) {
              my $p = "$f/.copy-" . int(($i - 1) / 60000) . ".jpg";
-             my $l = "$f/$i.jpg"; link($p, $l) or die "$l: $!" unless -e $l }' "$folder" "$count"
+             my $l = "$f/$i.jpg"; link($p, $l) or die "$l: $!" unless -e $l }' "$links" "$count"
 }
 
 # The settings file as the program keeps it: the list in ImageListContent
-# ("a"; "b", written as one quoted INI value) and the first entry as the last
-# wallpaper, so that /rotate sets the second.
+# ("a"; "b", written as one quoted INI value) holding 1.jpg to COUNT-1.jpg
+# and then NEXT, with COUNT-1.jpg as the last wallpaper (NEXT itself when
+# COUNT is 1), so that /rotate sets NEXT.
 write_settings() {
-  local picture=$1 count=$2 target=$3
-  perl -e 'my ($f, $n) = @ARGV;
-           my $list = join("; ", map { "\"$f/$_.jpg\"" } 1 .. $n);
+  local count=$1 next=$2 target=$3
+  mkdir -p "$(dirname "$target")"
+  perl -e 'my ($f, $n, $next) = @ARGV;
+           my @names = ((map { "$f/$_.jpg" } 1 .. $n - 1), $next);
+           my $list = join("; ", map { "\"$_\"" } @names);
            $list =~ s/(["\\])/\\$1/g;
-           print "[Main]\nImageListContent=\"$list\"\nImageListLastSelected=$f/1.jpg\n"' \
-    "$data/links-$picture" "$count" >"$target"
+           print "[Main]\nImageListContent=\"$list\"\nImageListLastSelected=$names[-2]\n"
+             if $n > 1;
+           print "[Main]\nImageListContent=\"$list\"\nImageListLastSelected=$next\n" if $n == 1' \
+    "$links" "$count" "$next" >"$target"
 }
 
 start_xvfb() {
@@ -69,9 +81,18 @@ start_xvfb() {
   exit 1
 }
 
+# Each run must really have rotated to NEXT.
+check_rotated() {
+  grep -qxF "ImageListLastSelected=$2" "$1" || {
+    echo "bench.sh: ZVistaro02 /rotate did not store $2" >&2
+    exit 1
+  }
+}
+
 make_pictures
-make_links 6000x4000 100000
-make_links 1920x1080 1000
+largest=0
+for count in $counts; do [ "$count" -gt "$largest" ] && largest=$count; done
+make_links "$largest"
 
 home=$(mktemp -d)
 xvfb_pid=
@@ -80,19 +101,40 @@ export HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen
 unset XDG_CURRENT_DESKTOP ZVISTARO_WALLPAPER_COMMAND ZVISTARO_TRACE WAYLAND_DISPLAY SWAYSOCK
 mkdir -p "$XDG_CONFIG_HOME"
 settings="$XDG_CONFIG_HOME/Zorvane Vistaro 0.2.ini"
+one="$home/one/Zorvane Vistaro 0.2.ini"
+write_settings 1 "$data/small.jpg" "$one"
 start_xvfb
 
-echo "medians of $runs runs on $DISPLAY (1920x1080x24); time in ms, peak memory in KiB"
-printf '%-22s %8s %8s %6s %9s %9s %6s\n' case ZVistaro feh ratio ZV-KiB feh-KiB ratio
-for case in 6000x4000:1000 1920x1080:1000 6000x4000:100000; do
-  picture=${case%%:*} count=${case##*:}
-  write_settings "$picture" "$count" "$home/template.ini"
-  printf '%-22s ' "$picture, $count entries"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs on $DISPLAY"
+echo "/rotate on the 6000x4000 JPEG against feh (ms, MiB):"
+printf '  %10s %9s %9s %6s %9s %9s %6s\n' entries ZVistaro feh ratio ZV-MiB feh-MiB ratio
+for count in $counts; do
+  write_settings "$count" "$links/$count.jpg" "$home/template.ini"
   "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
-    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$data/$picture.jpg"
-  # Each run must really have rotated: from the first entry to the second.
-  grep -q "^ImageListLastSelected=.*/links-$picture/2.jpg\$" "$settings" || {
-    echo "bench.sh: ZVistaro02 /rotate did not store the next entry" >&2
-    exit 1
-  }
+    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$data/6000x4000.jpg" |
+    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
+                         n, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
+  check_rotated "$settings" "$links/$count.jpg"
+done
+
+echo "the list's own cost: /rotate with n entries minus with one, on a small picture (ms, MiB):"
+printf '  %10s %9s %9s %9s %9s %9s %9s\n' entries n-entries one cost n-MiB one-MiB cost-MiB
+for count in $counts; do
+  write_settings "$count" "$data/small.jpg" "$home/template.ini"
+  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
+    -- "$program" /rotate -- env XDG_CONFIG_HOME="$home/one" "$program" /rotate |
+    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f\n",
+                         n, $1, $2, $1 - $2, $4 / 1024, $5 / 1024, ($4 - $5) / 1024 }'
+  check_rotated "$settings" "$data/small.jpg"
+done
+
+echo "the list in the program (ms, one run): splitting the stored list quoted and unquoted;"
+echo "  every entry selected; /rotate's steps without the picture (the settings read, the walk"
+echo "  from the last but one entry, the settings write)"
+printf '  %10s %8s %8s %8s %8s %8s %8s %8s %8s\n' entries split-q split-u + - remove \
+  read walk write
+for count in $counts; do
+  "$ZV_BUILD_DIR/bin/bench_selection" "$links" "$count" |
+    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
+                         n, $1, $2, $3, $4, $5, $6, $7, $8 }'
 done

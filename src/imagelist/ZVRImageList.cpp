@@ -1,5 +1,11 @@
 #include "imagelist/ZVRImageList.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "errors/Errors.h"
 #include "kit/KitGlobal.h"
 
@@ -10,6 +16,51 @@ const QString kClassName = QStringLiteral("ZVRImageList");
 [[noreturn]] void RaiseInvalidParameter() {
   modMain::RaiseError(modMain::kErrInvalidParameter, kClassName);
 }
+
+// The selected positions as 0-based indexes, ascending, each once; error 9
+// for one outside the list, before anything changes.
+std::vector<qsizetype> SelectedIndexes(const QList<int>& positions, int count) {
+  std::vector<qsizetype> indexes;
+  indexes.reserve(positions.size());
+  for (const int position : positions) {
+    if (position < 1 || position > count) modMain::RaiseSubscriptOutOfRange();
+    indexes.push_back(position - 1);
+  }
+  std::sort(indexes.begin(), indexes.end());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  return indexes;
+}
+
+// The entries grouped by the selected names: for each name, the indexes of
+// all entries of that name in list order.
+struct NameGroups {
+  std::vector<int> nameOf;       // per entry: its name's number, -1 if not selected
+  std::vector<qsizetype> start;  // per name: where its entries begin in members
+  std::vector<qsizetype> members;
+
+  NameGroups(const QStringList& entries, const std::vector<qsizetype>& selected) {
+    QHash<QString, int> numbers;
+    numbers.reserve(static_cast<qsizetype>(selected.size()));
+    nameOf.assign(entries.size(), -1);
+    for (const qsizetype index : selected) {
+      const int next = static_cast<int>(numbers.size());
+      nameOf[index] = *numbers.insert(entries.at(index), numbers.value(entries.at(index), next));
+    }
+    start.assign(numbers.size() + 1, 0);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+      // The selected entries have their number already.
+      if (nameOf[i] < 0) nameOf[i] = numbers.value(entries.at(i), -1);
+      if (nameOf[i] >= 0) ++start[nameOf[i] + 1];
+    }
+    for (size_t name = 1; name < start.size(); ++name) start[name] += start[name - 1];
+    members.resize(start.back());
+    std::vector<qsizetype> filled(start.begin(), start.end() - 1);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+      if (nameOf[i] >= 0) members[filled[nameOf[i]]++] = i;
+    }
+  }
+  qsizetype Count(int name) const { return start[name + 1] - start[name]; }
+};
 
 }  // namespace
 
@@ -87,6 +138,114 @@ void ZVRImageList::Remove(const QString& FileName) {
   const int position = IndexOf(FileName);
   if (position == 0) modMain::RaiseSubscriptOutOfRange();
   entries_.removeAt(position - 1);
+}
+
+void ZVRImageList::RemoveSelected(const QList<int>& Positions) {
+  // Each removal of a name takes its first entry, so k removals of a name
+  // take its first k entries, whichever of them were selected.
+  const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
+  QHash<QString, qsizetype> removals;
+  removals.reserve(static_cast<qsizetype>(selected.size()));
+  qsizetype left = 0;
+  for (const qsizetype index : selected) {
+    ++removals[entries_.at(index)];
+    ++left;
+  }
+  if (left == 0) return;
+  QStringList kept;
+  kept.reserve(entries_.size() - left);
+  for (const QString& entry : std::as_const(entries_)) {
+    if (left > 0) {
+      const auto found = removals.find(entry);
+      if (found != removals.end() && *found > 0) {
+        --*found;
+        --left;
+        continue;
+      }
+    }
+    kept.append(entry);
+  }
+  entries_ = std::move(kept);
+}
+
+void ZVRImageList::MoveSelectedUp(const QList<int>& Positions) { MoveSelected(Positions, true); }
+
+void ZVRImageList::MoveSelectedDown(const QList<int>& Positions) { MoveSelected(Positions, false); }
+
+// The entries stand on a ring read from a start slot, so an entry that wraps
+// from one end to the other moves only the start. Each step moves the first
+// entry of a name, which swaps it with a neighbour of another name, so the
+// entries of one name never pass each other: the first of a name is found by
+// counting. Moving up, it is the one after as many of its entries as have
+// wrapped to the end; moving down, one that wraps to the front is the only
+// entry of its name, so the first never changes.
+void ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up) {
+  const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
+  if (selected.empty()) return;
+  const NameGroups groups(entries_, selected);
+  const qsizetype n = entries_.size();
+  std::vector<qsizetype> entryAt(n), slotOf(n);
+  for (qsizetype i = 0; i < n; ++i) entryAt[i] = slotOf[i] = i;
+  std::vector<qsizetype> wrapped(groups.start.size() - 1, 0);
+  qsizetype first = 0;  // the slot of the list's first entry
+  const auto step = [&](qsizetype index) {
+    const int name = groups.nameOf[index];
+    const qsizetype entry = groups.members[groups.start[name] + wrapped[name] % groups.Count(name)];
+    const qsizetype slot = slotOf[entry];
+    const qsizetype place = (slot - first + n) % n;
+    if (Up && place == 0) {
+      first = (first + 1) % n;
+      ++wrapped[name];
+    } else if (!Up && place == n - 1) {
+      first = slot;
+    } else {
+      const qsizetype other = (slot + (Up ? n - 1 : 1)) % n;
+      // Two entries of the same name trade places without a visible change.
+      if (groups.nameOf[entryAt[other]] == name) return;
+      std::swap(entryAt[slot], entryAt[other]);
+      slotOf[entryAt[slot]] = slot;
+      slotOf[entryAt[other]] = other;
+    }
+  };
+  if (Up) {
+    std::for_each(selected.begin(), selected.end(), step);
+  } else {
+    std::for_each(selected.rbegin(), selected.rend(), step);
+  }
+  QStringList moved;
+  moved.reserve(n);
+  for (qsizetype place = 0; place < n; ++place)
+    moved.append(entries_.at(entryAt[(first + place) % n]));
+  entries_ = std::move(moved);
+}
+
+QString ZVRImageList::NextStoredFileName(const StringList& reader, QStringView text,
+                                         const QString& FileName,
+                                         const std::function<void(QStringView)>& Skipped) {
+  bool found = false;
+  QString next;
+  // The first entry after the walk's start whose file exists.
+  const auto existing = [&](QStringView item) {
+    if (KitGlobal().FileExists(item.toString())) {
+      next = item.toString();
+      return false;
+    }
+    if (Skipped) Skipped(item);
+    return true;
+  };
+  reader.ForEachItem(text, [&](QStringView item) {
+    if (found) return existing(item);
+    if (item != FileName) return true;
+    // Every entry of this name names the same file: when it is missing, the
+    // loaded list would hold none of them.
+    found = KitGlobal().FileExists(FileName);
+    return found;
+  });
+  if (!found) RaiseInvalidParameter();
+  // Past the end the walk wraps to the first entry whose file exists, at the
+  // latest the one equal to FileName.
+  if (next.isNull()) reader.ForEachItem(text, existing);
+  return next;
 }
 
 int ZVRImageList::IndexOf(const QString& FileName) const {

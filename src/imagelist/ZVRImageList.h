@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
+#include <functional>
 #include <memory>
 
 #include "kit/StringList.h"
@@ -46,11 +49,32 @@ class ZVRImageList {
   // Removes the first entry equal to FileName; error 9 when there is none.
   void Remove(const QString& FileName);
 
+  // The commands on a selection of 1-based positions (any order, repeats
+  // count once; one outside 1 to Count() is error 9). Each is one pass over
+  // the list with exactly the result of the entry-by-entry calls the window
+  // has always made with the selected entries' names: Remove of each, MoveUp
+  // of each from the top, MoveDown of each from the bottom. Those act on the
+  // first entry of a name, so with duplicates selected they may move or
+  // remove entries other than the selected ones.
+  void RemoveSelected(const QList<int>& Positions);
+  void MoveSelectedUp(const QList<int>& Positions);
+  void MoveSelectedDown(const QList<int>& Positions);
+
+  // What NextFileName(FileName, true) gives on the list loaded from a stored
+  // list text (split by reader, names of missing files left out), without
+  // loading it: only the files of the entry equal to FileName and of those
+  // stepped over after it are checked. Skipped is told each name of a missing
+  // file stepped over.
+  static QString NextStoredFileName(const StringList& reader, QStringView text,
+                                    const QString& FileName,
+                                    const std::function<void(QStringView)>& Skipped = nullptr);
+
   ZVRImageList();
 
  private:
   // 1-based position of the first entry equal to FileName, 0 for none.
   int IndexOf(const QString& FileName) const;
+  void MoveSelected(const QList<int>& Positions, bool Up);
 
   QStringList entries_;
 };

@@ -11,6 +11,66 @@ namespace {
                      QStringLiteral("Subscript out of range"));
 }
 
+// An item being read: a view into the text while it is one piece, a copy
+// once a second piece joins it.
+class ItemPieces {
+ public:
+  void Append(QStringView piece) {
+    if (piece.isEmpty()) return;
+    if (copy_.isNull() && view_.isEmpty()) {
+      view_ = piece;
+      return;
+    }
+    if (copy_.isNull()) copy_ = view_.toString();
+    copy_ += piece;
+  }
+  QStringView Item() const { return copy_.isNull() ? view_ : QStringView(copy_); }
+  void Clear() {
+    view_ = QStringView();
+    copy_ = QString();
+  }
+
+ private:
+  QStringView view_;
+  QString copy_;
+};
+
+// The next place of a text inside another at or after a position. It is
+// searched for again only once the position has passed the place found
+// before: searching anew for every item made a long list without quotes
+// take the square of its length (17 s for 100,000 names).
+class NextMatch {
+ public:
+  NextMatch(QStringView text, QStringView what) : text_(text), what_(what) {}
+  qsizetype From(qsizetype pos) {
+    if (what_.isEmpty()) return -1;
+    if (at_ != -1 && at_ < pos) at_ = text_.indexOf(what_, pos);
+    return at_;
+  }
+
+ private:
+  QStringView text_;
+  QStringView what_;
+  qsizetype at_ = -2;  // not searched yet
+};
+
+// Appends the quoted part that starts at pos to the item and returns the
+// position after its closing quote. A doubled closing quote stands for one;
+// an unterminated quote runs to the end of the text.
+qsizetype ReadQuoted(QStringView text, QStringView quoteEnd, qsizetype pos, ItemPieces& item) {
+  while (pos < text.size()) {
+    const qsizetype endAt = text.indexOf(quoteEnd, pos);
+    if (endAt < 0) break;
+    item.Append(text.mid(pos, endAt - pos));
+    pos = endAt + quoteEnd.size();
+    if (!text.mid(pos).startsWith(quoteEnd)) return pos;
+    item.Append(quoteEnd);
+    pos += quoteEnd.size();
+  }
+  item.Append(text.mid(pos));
+  return text.size();
+}
+
 }  // namespace
 
 void StringList::Add(const QString& item, int index) {
@@ -40,60 +100,63 @@ QString StringList::Text() const {
 }
 
 void StringList::SetText(const QString& text) {
-  if (text.isEmpty()) {
-    items_.clear();
-  } else if (Quoting()) {
-    items_ = SplitQuoted(text);
-  } else if (separator_.isEmpty()) {
-    items_ = QStringList{text};
-  } else {
-    items_ = text.split(separator_, Qt::KeepEmptyParts);
+  QStringList items;
+  ForEachItem(text, [&items](QStringView item) {
+    items.append(item.toString());
+    return true;
+  });
+  items_ = std::move(items);
+}
+
+void StringList::ForEachItem(QStringView text,
+                             const std::function<bool(QStringView)>& visit) const {
+  if (text.isEmpty()) return;
+  if (Quoting()) {
+    ForEachQuoted(text, visit);
+    return;
+  }
+  if (separator_.isEmpty()) {
+    visit(text);
+    return;
+  }
+  for (qsizetype pos = 0;;) {
+    const qsizetype separatorAt = text.indexOf(separator_, pos);
+    if (separatorAt < 0) {
+      visit(text.mid(pos));
+      return;
+    }
+    if (!visit(text.mid(pos, separatorAt - pos))) return;
+    pos = separatorAt + separator_.size();
   }
 }
 
-QStringList StringList::SplitQuoted(const QString& text) const {
-  // Works in runs between the next quote or separator rather than character
-  // by character: stored lists hold hundreds of thousands of names.
-  QStringList items;
-  QString current;
+void StringList::ForEachQuoted(QStringView text,
+                               const std::function<bool(QStringView)>& visit) const {
+  NextMatch separator(text, separator_);
+  NextMatch quote(text, quoteBegin_);
+  ItemPieces item;
   bool inItem = false;  // a quote or a character has started the current item
-  const QStringView view(text);
   qsizetype pos = 0;
   while (pos < text.size()) {
-    const qsizetype separatorAt = separator_.isEmpty() ? -1 : text.indexOf(separator_, pos);
-    const qsizetype quoteAt = text.indexOf(quoteBegin_, pos);
+    const qsizetype separatorAt = separator.From(pos);
+    const qsizetype quoteAt = quote.From(pos);
     if (quoteAt >= 0 && (separatorAt < 0 || quoteAt < separatorAt)) {
-      current += view.mid(pos, quoteAt - pos);
+      item.Append(text.mid(pos, quoteAt - pos));
       inItem = true;
-      pos = ReadQuoted(text, quoteAt + quoteBegin_.size(), current);
+      pos = ReadQuoted(text, quoteEnd_, quoteAt + quoteBegin_.size(), item);
     } else if (separatorAt >= 0) {
-      current += view.mid(pos, separatorAt - pos);
-      if (inItem || separatorAt > pos) items.append(std::exchange(current, QString()));
+      item.Append(text.mid(pos, separatorAt - pos));
+      if (inItem || separatorAt > pos) {
+        if (!visit(item.Item())) return;
+        item.Clear();
+      }
       inItem = false;
       pos = separatorAt + separator_.size();
     } else {
-      current += view.mid(pos);
+      item.Append(text.mid(pos));
       inItem = true;
       pos = text.size();
     }
   }
-  if (inItem) items.append(current);
-  return items;
-}
-
-qsizetype StringList::ReadQuoted(const QString& text, qsizetype pos, QString& item) const {
-  // A doubled closing quote stands for one; an unterminated quote runs to the
-  // end of the text.
-  const QStringView view(text);
-  while (pos < text.size()) {
-    const qsizetype endAt = text.indexOf(quoteEnd_, pos);
-    if (endAt < 0) break;
-    item += view.mid(pos, endAt - pos);
-    pos = endAt + quoteEnd_.size();
-    if (!view.mid(pos).startsWith(quoteEnd_)) return pos;
-    item += quoteEnd_;
-    pos += quoteEnd_.size();
-  }
-  item += view.mid(pos);
-  return text.size();
+  if (inItem) visit(item.Item());
 }

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include <functional>
 
 #include "zkit10_export.h"
 
@@ -37,12 +40,16 @@ class ZKIT10_EXPORT StringList {
   QString Text() const;
   void SetText(const QString& text);
 
+  // Calls visit with each item of text, in order, as SetText would split it,
+  // until visit returns false; the list itself is left alone. The text is
+  // read once from start to end, and an item is a view into it unless it has
+  // to be joined from pieces (quotes inside it). A view lives only during
+  // its call.
+  void ForEachItem(QStringView text, const std::function<bool(QStringView)>& visit) const;
+
  private:
   bool Quoting() const { return !quoteBegin_.isEmpty() && !quoteEnd_.isEmpty(); }
-  QStringList SplitQuoted(const QString& text) const;
-  // Appends the quoted part that starts at pos to item; returns the position
-  // after its closing quote.
-  qsizetype ReadQuoted(const QString& text, qsizetype pos, QString& item) const;
+  void ForEachQuoted(QStringView text, const std::function<bool(QStringView)>& visit) const;
 
   QStringList items_;
   QString separator_ = QStringLiteral(" ");

@@ -1,3 +1,6 @@
+#include <QChar>
+
+#include <cstdio>
 #include <exception>
 
 #include "imagelist/ZVRImageList.h"
@@ -10,9 +13,34 @@ namespace modMain {
 
 namespace {
 
+// Qt reads a file name or a stored text that is not valid UTF-8 with each
+// bad byte replaced, so such a name can never be found again.
+const QChar kReplacement(0xFFFD);
+constexpr char kNotUtf8[] =
+    "ZVistaro02: skipped %1: there is no such file; each %2 in the name stands for bytes that "
+    "are not valid UTF-8, which the stored list cannot hold: give the file a UTF-8 name and add "
+    "it to the list again\n";
+
+void ReportIfNotUtf8(QStringView name) {
+  if (!name.contains(kReplacement)) return;
+  const QByteArray line =
+      QString::fromLatin1(kNotUtf8).arg(name.toString(), QString(kReplacement)).toUtf8();
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+  std::fflush(stderr);
+}
+
 std::shared_ptr<ZVRImageList>& ImageListReference() {
   static std::shared_ptr<ZVRImageList> reference;
   return reference;
+}
+
+// Splits the stored list text as it is written: "a"; "b".
+StringList StoredListReader() {
+  StringList reader;
+  reader.SetSeparator(QStringLiteral("; "));
+  reader.SetQuoteBegin(QStringLiteral("\""));
+  reader.SetQuoteEnd(QStringLiteral("\""));
+  return reader;
 }
 
 }  // namespace
@@ -33,10 +61,7 @@ std::shared_ptr<ZVRImageList> SharedImageList() {
 }
 
 void LoadImageListSetting() {
-  StringList loader;
-  loader.SetSeparator(QStringLiteral("; "));
-  loader.SetQuoteBegin(QStringLiteral("\""));
-  loader.SetQuoteEnd(QStringLiteral("\""));
+  StringList loader = StoredListReader();
   loader.SetText(ReadSetting(QLatin1String(kImageListContentKey)));
   // A stored name that cannot be added is skipped; loading never fails as a
   // whole.
@@ -51,6 +76,15 @@ void LoadImageListSetting() {
     } catch (const std::exception&) {
     }
   }
+}
+
+QString NextStoredFileName(const QString& FileName) {
+  // A missing file is skipped without a word, as loading does, unless its
+  // name shows that it was lost to the encoding: that one would be skipped at
+  // every rotation without the user ever learning why.
+  return ZVRImageList::NextStoredFileName(StoredListReader(),
+                                          ReadSetting(QLatin1String(kImageListContentKey)),
+                                          FileName, ReportIfNotUtf8);
 }
 
 void SaveImageListSetting() {

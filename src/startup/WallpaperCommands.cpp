@@ -26,7 +26,7 @@ void SetWallpaper(const QString& FileName) {
 
 void RotateWallpaper() {
   const QString key = QLatin1String(kImageListLastSelectedKey);
-  const QString next = SharedImageList()->NextFileName(ReadSetting(key), true);
+  const QString next = NextStoredFileName(ReadSetting(key));
   SetWallpaper(next);
   WriteSetting(key, next);
 }

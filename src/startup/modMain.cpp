@@ -34,12 +34,13 @@ void ShowMainForm() {
 }  // namespace
 
 bool Main() {
-  LoadImageListSetting();
   KitGlobal().Arguments().SetText(CurrentPlatform().process->CommandLineText());
   if (KitGlobal().Arguments().Count() > 0) {
     RunCommand(KitGlobal().Arguments().Item(1).toLower());
     return false;
   }
+  // Only the window needs the whole list: a command reads what it needs.
+  LoadImageListSetting();
   ShowMainForm();
   return true;
 }

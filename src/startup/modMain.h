@@ -81,6 +81,11 @@ void ReleaseMainForm();
 // that fails (names of missing files are left out silently).
 void LoadImageListSetting();
 
+// The entry after FileName in the list "ImageListContent" would load, wrapping
+// at the end, found without loading the list; "Invalid Parameter" when
+// FileName is not among the loaded entries.
+QString NextStoredFileName(const QString& FileName);
+
 // Stores the shared list under "ImageListContent", then clears the module's
 // references to the image list and the main window. Without a list (none
 // was ever needed) it stores the empty list.

@@ -105,31 +105,27 @@ void frmMain::cmdImageListAddOpen_Click() {
   LastDialogFolder = dialog.StartFolder();
 }
 
-QStringList frmMain::SelectedEntries() const {
-  QStringList texts;
+QList<int> frmMain::SelectedPositions() const {
+  QList<int> positions;
   for (int i = 0; i < lstImageList_->count(); ++i) {
-    if (lstImageList_->item(i)->isSelected()) texts.append(lstImageList_->item(i)->text());
+    if (lstImageList_->item(i)->isSelected()) positions.append(i + 1);
   }
-  return texts;
+  return positions;
 }
 
 void frmMain::cmdImageListRemove_Click() {
-  const auto list = modMain::SharedImageList();
-  for (const QString& entry : SelectedEntries()) list->Remove(entry);
+  modMain::SharedImageList()->RemoveSelected(SelectedPositions());
   RefreshListBox();
 }
 
 // From the top, so that a block of adjacent selected entries moves together.
 void frmMain::cmdImageListUp_Click() {
-  const auto list = modMain::SharedImageList();
-  for (const QString& entry : SelectedEntries()) list->MoveUp(entry);
+  modMain::SharedImageList()->MoveSelectedUp(SelectedPositions());
   RefreshListBox();
 }
 
 // From the bottom, for the same reason.
 void frmMain::cmdImageListDown_Click() {
-  const auto list = modMain::SharedImageList();
-  const QStringList entries = SelectedEntries();
-  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) list->MoveDown(*entry);
+  modMain::SharedImageList()->MoveSelectedDown(SelectedPositions());
   RefreshListBox();
 }

@@ -63,8 +63,8 @@ class frmMain : public QWidget {
   void cmdImageListRemove_Click();
   void cmdImageListUp_Click();
   void cmdImageListDown_Click();
-  // The texts of the selected list box entries, from the top.
-  QStringList SelectedEntries() const;
+  // The 1-based positions of the selected list box entries, from the top.
+  QList<int> SelectedPositions() const;
 
   // Asks the display box to repaint; its paint event draws what the list,
   // the check box and the view mode say at that moment.

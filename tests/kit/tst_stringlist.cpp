@@ -36,42 +36,19 @@ class tst_StringList : public QObject {
   Q_OBJECT
 
  private slots:
-  void hostileItemsRoundTrip_data();
-  void hostileItemsRoundTrip();
   void randomListsRoundTrip();
-  void readsUnquotedAndMalformedText_data();
-  void readsUnquotedAndMalformedText();
-  void splitsAtEveryNulWithoutQuotes();
-  void argumentsSplitLikeACommandLine_data();
-  void argumentsSplitLikeACommandLine();
+  void splitting_data();
+  void splitting();
   void positionsOutsideTheListAreErrorNine();
 };
 
-void tst_StringList::hostileItemsRoundTrip_data() {
-  QTest::addColumn<QStringList>("items");
-  QTest::newRow("no items") << QStringList{};
-  QTest::newRow("one item") << QStringList{"/pics/a.bmp"};
-  QTest::newRow("one empty item") << QStringList{""};
-  QTest::newRow("empty items around") << QStringList{"", "a", ""};
-  QTest::newRow("the separator inside") << QStringList{"a; b", "; ", ";", " ; "};
-  QTest::newRow("quotes") << QStringList{"\"", "\"\"", "say \"hi\"", "\"; \"", "a\"; \"b"};
-  QTest::newRow("blanks at the ends") << QStringList{" a", "b ", "  "};
-  QTest::newRow("line breaks and tabs") << QStringList{"a\r\nb", "\n", "\t\tc"};
-  QTest::newRow("NUL") << QStringList{QString(QChar(u'\0')), QStringLiteral("a") + QChar(u'\0')};
-  QTest::newRow("non-ASCII and outside the BMP")
-      << QStringList{QString::fromUtf8("Bilder/Übersicht – ß.jpg"), QString::fromUtf8("😀/🌄.png")};
-  QTest::newRow("lone surrogate") << QStringList{QString(QChar(0xD800)), QString(QChar(0xDC00))};
-}
-
-void tst_StringList::hostileItemsRoundTrip() {
-  QFETCH(QStringList, items);
-  QCOMPARE(RoundTrip(items), items);
-}
-
 void tst_StringList::randomListsRoundTrip() {
-  // Characters that matter to the format, mixed with plain ones.
-  const QList<QChar> alphabet{u'"', u';', u' ', u'a', u'/', u'\0', u'\n', u'\t', QChar(0x00DC),
-                              QChar(0xD83D), QChar(0xDE00), u'\\', u'.'};
+  // Characters that matter to the format mixed with plain ones, in lists of
+  // up to five items of up to seven: empty items and lists, separators and
+  // quotes inside, NUL, line breaks, characters outside the BMP and lone
+  // surrogates all come up.
+  const QString alphabet = QStringLiteral("\";  a/\n\r\t\\.\u00DC\U0001F600") + QChar(0xD83D) +
+                           QChar(u'\0') + QChar(0xDE00);
   QRandomGenerator random(20261206);
   for (int round = 0; round < 5000; ++round) {
     QStringList items;
@@ -87,60 +64,52 @@ void tst_StringList::randomListsRoundTrip() {
   }
 }
 
-void tst_StringList::readsUnquotedAndMalformedText_data() {
+void tst_StringList::splitting_data() {
+  QTest::addColumn<QString>("separator");
   QTest::addColumn<QString>("text");
   QTest::addColumn<QStringList>("items");
-  QTest::newRow("empty text is no item") << "" << QStringList{};
-  QTest::newRow("unquoted items") << "/a.bmp; /b.bmp" << QStringList{"/a.bmp", "/b.bmp"};
-  QTest::newRow("mixed") << "\"/a b.bmp\"; /c.bmp" << QStringList{"/a b.bmp", "/c.bmp"};
-  QTest::newRow("unterminated quote runs to the end") << "\"a; b" << QStringList{"a; b"};
-  QTest::newRow("text after a closing quote joins the item") << "\"a\"b; c"
-                                                              << QStringList{"ab", "c"};
-  QTest::newRow("separators only") << "; ; " << QStringList{};
+  const QString stored("; "), blank(" "), nul(QChar(u'\0'));
+  QTest::newRow("empty text is no item") << stored << "" << QStringList{};
+  QTest::newRow("unquoted items") << stored << "/a.bmp; /b.bmp" << QStringList{"/a.bmp", "/b.bmp"};
+  QTest::newRow("mixed") << stored << "\"/a b.bmp\"; /c.bmp" << QStringList{"/a b.bmp", "/c.bmp"};
+  QTest::newRow("quoted separator after unquoted items")
+      << stored << "x; y; \"a; b\"; c" << QStringList{"x", "y", "a; b", "c"};
+  QTest::newRow("unterminated quote runs to the end") << stored << "\"a; b" << QStringList{"a; b"};
+  QTest::newRow("text after a closing quote joins the item")
+      << stored << "\"a\"b; c" << QStringList{"ab", "c"};
+  QTest::newRow("separators only") << stored << "; ; " << QStringList{};
+  QTest::newRow("arguments: blanks only") << blank << "   " << QStringList{};
+  QTest::newRow("arguments: blanks around") << blank << "  /rotate  " << QStringList{"/rotate"};
+  QTest::newRow("arguments: runs of blanks") << blank << "/a   b c" << QStringList{"/a", "b", "c"};
+  QTest::newRow("arguments: quoted blanks") << blank << "\"a b\" c" << QStringList{"a b", "c"};
+  QTest::newRow("arguments: empty argument") << blank << "\"\" x" << QStringList{"", "x"};
+  QTest::newRow("arguments: doubled quote inside quotes")
+      << blank << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""};
+  QTest::newRow("arguments: quoted part inside") << blank << "ab\"c d\"e" << QStringList{"abc de"};
+  QTest::newRow("arguments: tab is no separator") << blank << "a\tb" << QStringList{"a\tb"};
+  QTest::newRow("NUL: every NUL splits, quotes are plain")
+      << nul << "/pics" + nul + "a \"b\".bmp" + nul + nul + "c.bmp"
+      << QStringList{"/pics", "a \"b\".bmp", "", "c.bmp"};
+  QTest::newRow("NUL: none is one item")
+      << nul << "/pics/one; \"file\".bmp" << QStringList{"/pics/one; \"file\".bmp"};
 }
 
-void tst_StringList::readsUnquotedAndMalformedText() {
+// The stored list's format, the command line's (configured by default) and
+// a NUL-separated one without quotes.
+void tst_StringList::splitting() {
+  QFETCH(QString, separator);
   QFETCH(QString, text);
   QFETCH(QStringList, items);
   StringList list = ListTextList();
-  list.SetText(text);
-  QCOMPARE(Items(list), items);
-}
-
-void tst_StringList::splitsAtEveryNulWithoutQuotes() {
-  StringList list;
-  list.SetSeparator(QString(QChar(u'\0')));
-  list.SetQuoteBegin(QString());
-  list.SetQuoteEnd(QString());
-  const QString nul(QChar(u'\0'));
-  list.SetText(QStringLiteral("/pics") + nul + "a \"b\".bmp" + nul + "c.bmp");
-  QCOMPARE(Items(list), (QStringList{"/pics", "a \"b\".bmp", "c.bmp"}));
-  list.SetText(QStringLiteral("/pics/one; \"file\".bmp"));
-  QCOMPARE(Items(list), QStringList{"/pics/one; \"file\".bmp"});
-  QCOMPARE(list.Text(), QStringLiteral("/pics/one; \"file\".bmp"));
-}
-
-void tst_StringList::argumentsSplitLikeACommandLine_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QStringList>("items");
-  QTest::newRow("empty") << "" << QStringList{};
-  QTest::newRow("blanks only") << "   " << QStringList{};
-  QTest::newRow("one option with blanks around") << "  /rotate  " << QStringList{"/rotate"};
-  QTest::newRow("runs of blanks") << "/a   b c" << QStringList{"/a", "b", "c"};
-  QTest::newRow("quoted blanks") << "\"a b\" c" << QStringList{"a b", "c"};
-  QTest::newRow("empty argument") << "\"\" x" << QStringList{"", "x"};
-  QTest::newRow("doubled quote inside quotes") << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""};
-  QTest::newRow("quoted part inside an argument") << "ab\"c d\"e" << QStringList{"abc de"};
-  QTest::newRow("tab is no separator") << "a\tb" << QStringList{"a\tb"};
-}
-
-void tst_StringList::argumentsSplitLikeACommandLine() {
-  QFETCH(QString, text);
-  QFETCH(QStringList, items);
-  StringList& arguments = KitGlobal().Arguments();
-  QCOMPARE(&arguments, &KitGlobal().Arguments());
-  arguments.SetText(text);
-  QCOMPARE(Items(KitGlobal().Arguments()), items);
+  if (separator == QString(QChar(u'\0'))) {
+    list.SetSeparator(separator);
+    list.SetQuoteBegin(QString());
+    list.SetQuoteEnd(QString());
+  }
+  StringList& splitter = separator == " " ? KitGlobal().Arguments() : list;
+  splitter.SetText(text);
+  QCOMPARE(Items(splitter), items);
+  if (list.QuoteBegin().isEmpty()) QCOMPARE(list.Text(), text);
 }
 
 void tst_StringList::positionsOutsideTheListAreErrorNine() {

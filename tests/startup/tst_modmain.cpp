@@ -1,6 +1,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "imagelist/ZVRImageList.h"
 #include "startup/modMain.h"
@@ -12,6 +17,22 @@ namespace {
 
 constexpr char kLast[] = "Zorvane Vistaro 0.2/Main/ImageListLastSelected";
 constexpr char kContent[] = "Zorvane Vistaro 0.2/Main/ImageListContent";
+
+// What the call writes to standard error.
+template <typename Call>
+QByteArray StandardErrorOf(Call call) {
+  QTemporaryFile file;
+  if (!file.open()) return "cannot capture standard error";
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  dup2(file.handle(), STDERR_FILENO);
+  call();
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  file.seek(0);
+  return file.readAll();
+}
 
 }  // namespace
 
@@ -25,6 +46,7 @@ class tst_modMain : public QObject {
   void cleanup();
   void confirmationAndHelpBoxes();
   void savingWithoutAListStoresTheEmptyList();
+  void rotationReportsNamesLostToTheEncoding();
   void errorInAnEventHandlerEndsTheProgram();
 };
 
@@ -59,8 +81,8 @@ void tst_modMain::confirmationAndHelpBoxes() {
   QCOMPARE(help.prompt.split("\r\n").size(), 11);
   QCOMPARE(help.style, 64);
   QCOMPARE(help.caption, "Zorvane Vistaro 0.2");
-  // The list is loaded once per run; the second Main of this test added it again.
-  QCOMPARE(SharedImageList()->Count(), 4);
+  // A command reads only what it needs: the whole list is never loaded.
+  QCOMPARE(SharedImageList()->Count(), 0);
 }
 
 void tst_modMain::savingWithoutAListStoresTheEmptyList() {
@@ -69,6 +91,26 @@ void tst_modMain::savingWithoutAListStoresTheEmptyList() {
   // No list was ever needed in this run: nothing loaded, nothing asked for.
   SaveImageListSetting();
   QCOMPARE(platform.settings->values.value(kContent), QString());
+}
+
+// Qt reads a stored name that is not valid UTF-8 with U+FFFD for each bad
+// byte, and lists no file whose name is not: such a name is found nowhere.
+void tst_modMain::rotationReportsNamesLostToTheEncoding() {
+  QTemporaryDir dir;
+  FakePlatform platform;
+  const QString a = MakeFile(dir.path(), "a.png"), b = MakeFile(dir.path(), "b.png");
+  const QString lost = dir.path() + "/" + QChar(0xFFFD) + ".png";
+  platform.settings->values.insert(kContent,
+                                   QStringList{a, dir.path() + "/gone.png", lost, b}.join("; "));
+  platform.settings->values.insert(kLast, a);
+  platform.process->commandLine = "/rotate";
+  bool shown = true;
+  const QByteArray err = StandardErrorOf([&] { shown = Main(); });
+  QVERIFY(!shown);
+  QCOMPARE(platform.wallpaper->setFiles, QStringList{b});
+  QCOMPARE(platform.settings->values.value(kLast), b);
+  QCOMPARE(err.count('\n'), 1);
+  QVERIFY2(err.startsWith("ZVistaro02: skipped " + lost.toUtf8() + ": "), err.constData());
 }
 
 void tst_modMain::errorInAnEventHandlerEndsTheProgram() {

@@ -1,0 +1,100 @@
+// Prints what the image list's own work costs on a long list: splitting the
+// stored list text (quoted as written, and unquoted as a hand-edited file may
+// hold it), the window's selection commands with every entry selected, and
+// the steps of /rotate without the picture: reading both settings, walking
+// the stored list from the last but one entry, writing the last wallpaper.
+//
+//   bench_selection FOLDER COUNT
+//
+// FOLDER holds the files 1.jpg to COUNT.jpg (scripts/bench.sh makes them).
+// The settings go to a temporary configuration folder.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "imagelist/ZVRImageList.h"
+#include "kit/StringList.h"
+#include "startup/modMain.h"
+
+namespace {
+
+double Milliseconds(const std::function<void()>& work) {
+  QElapsedTimer timer;
+  timer.start();
+  work();
+  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+StringList StoredListFormat() {
+  StringList list;
+  list.SetSeparator(QStringLiteral("; "));
+  return list;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 || std::atoi(argv[2]) < 1) {
+    std::fprintf(stderr, "usage: bench_selection FOLDER COUNT\n");
+    return 2;
+  }
+  const QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const int count = std::atoi(argv[2]);
+  QStringList names;
+  for (int i = 1; i <= count; ++i) names.append(folder + QStringLiteral("/%1.jpg").arg(i));
+
+  StringList writer = StoredListFormat();
+  for (const QString& name : names) writer.Add(name);
+  const QString quoted = writer.Text();
+  const QString unquoted = names.join(QStringLiteral("; "));
+  StringList reader = StoredListFormat();
+  const double splitQuoted = Milliseconds([&] { reader.SetText(quoted); });
+  const double splitUnquoted = Milliseconds([&] { reader.SetText(unquoted); });
+  if (reader.Count() != count) {
+    std::fprintf(stderr, "bench_selection: the unquoted text split into %d names\n",
+                 reader.Count());
+    return 1;
+  }
+
+  // /rotate's steps, the last wallpaper being the last entry but one.
+  const QString contentKey = QLatin1String(modMain::kImageListContentKey);
+  const QString lastKey = QLatin1String(modMain::kImageListLastSelectedKey);
+  modMain::WriteSetting(contentKey, quoted);
+  modMain::WriteSetting(lastKey, names.value(count - 2, names.last()));
+  QString stored, last, next;
+  const double read = Milliseconds([&] {
+    last = modMain::ReadSetting(lastKey);
+    stored = modMain::ReadSetting(contentKey);
+  });
+  const double walk =
+      Milliseconds([&] { next = ZVRImageList::NextStoredFileName(reader, stored, last); });
+  const double write = Milliseconds([&] { modMain::WriteSetting(lastKey, next); });
+  if (next != names.last()) {
+    std::fprintf(stderr, "bench_selection: the walk found %s\n", qPrintable(next));
+    return 1;
+  }
+
+  ZVRImageList list;
+  list.FileNames(&reader);
+  if (list.Count() != count) {
+    std::fprintf(stderr, "bench_selection: only %d of the files exist\n", list.Count());
+    return 1;
+  }
+  QList<int> all;
+  for (int i = 1; i <= count; ++i) all.append(i);
+  const double up = Milliseconds([&] { list.MoveSelectedUp(all); });
+  const double down = Milliseconds([&] { list.MoveSelectedDown(all); });
+  const double removed = Milliseconds([&] { list.RemoveSelected(all); });
+  std::printf("%8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n", splitQuoted, splitUnquoted, up,
+              down, removed, read, walk, write);
+  return list.Count() == 0 ? 0 : 1;
+}
