@@ -1,11 +1,11 @@
 # The Debian package of the installed program: `cpack` in the build folder
-# (or the `package` target) writes zvistaro02_<version>_<arch>.deb.
+# (or the `package` target) writes zvistaro02_<version>_<arch>.deb. It is a
+# native package (built by the program's own authors from their source), so
+# its version has no Debian revision and its changelog is changelog.gz.
 # dpkg-shlibdeps finds the Debian packages of the libraries that the
 # executable and ZKit10 load, so the dependencies follow what the build
-# really links.
-
-set(ZV_PACKAGE_MAINTAINER "Zorvane Vistaro maintainers <maintainers@zorvane-vistaro.invalid>"
-  CACHE STRING "Maintainer field of the Debian package")
+# really links. The maintainer, the changelog and the copyright file come
+# from docs/.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zvistaro02)
@@ -13,6 +13,7 @@ set(CPACK_PACKAGE_VENDOR "Zorvane Vistaro")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "image-list viewer that rotates the desktop wallpaper")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Zorvane Vistaro 0.2")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -23,17 +24,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # CPack indents these lines below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Zorvane Vistaro keeps an ordered list of image files, edited in one main
-window that previews the current file in several view modes. Started with
+window that previews the current file in six view modes. Started with
 /rotate it sets the desktop wallpaper to the next file of the list and ends;
 /auto also adds a logon entry that rotates the wallpaper at every logon.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# ZKit10 lands in the shared library folder: the package declares it (shlibs)
-# and has ldconfig run after installing and removing.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-# More picture formats (WebP, TIFF, ...) and Qt's Wayland platform for a
-# session without X.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-image-formats-plugins, qt6-wayland")
+# Qt reads WebP, TIFF and the other formats beyond its own through these
+# plugins, which no library of the program links.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+# Qt's Wayland platform, for a session without X.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DropLdconfigScripts.cmake)
 
 include(CPack)

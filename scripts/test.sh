@@ -3,7 +3,8 @@
 #   1. the unit and end-to-end tests of the normal build, then the
 #      wallpaper on each real desktop (scripts/test-desktops.sh);
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. a short run of each libFuzzer target (clang).
+#   3. a short run of each libFuzzer target (clang);
+#   4. the Windows program cross-built, run and installed under Wine.
 # ZV_TEST_QUICK=1 runs the first stage only.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -32,3 +33,4 @@ if ! ctest --test-dir "$ZV_ROOT/build-fuzz" --output-on-failure --verbose --time
 fi
 # The executions of each target, then ctest's own summary.
 grep -E '(Test +#|Done [0-9]+ runs|peak_rss|accepted|tests passed|Total Test)' "$fuzzlog"
+"$ZV_ROOT/scripts/test-windows.sh"

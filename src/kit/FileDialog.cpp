@@ -1,5 +1,6 @@
 #include "kit/FileDialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -95,6 +96,8 @@ void FileDialog::Show(QWidget* owner) {
 void FileDialog::TakeAnswer(const Answer& answer) {
   cancelled_ = !answer.accepted;
   if (cancelled_) return;
-  fileNames_ = JoinedFileNames(answer.files);
+  // The dialog answers with "/" on every platform; the names go on in the
+  // platform's own separators, as a user types them.
+  fileNames_ = QDir::toNativeSeparators(JoinedFileNames(answer.files));
   settings_.startFolder = answer.folder;
 }

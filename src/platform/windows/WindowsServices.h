@@ -5,7 +5,7 @@
 // The Windows platform's interfaces over the Win32 layer (win32/): each one
 // converts between QString and std::wstring and turns the layer's Win32Error
 // into the program's numbered error. Every Windows API call stays in the
-// layer, which is tested on its own.
+// layer.
 
 class WindowsSettings : public SettingsStore {
  public:
