@@ -140,7 +140,7 @@ void ZVRImageList::Remove(const QString& FileName) {
   entries_.removeAt(position - 1);
 }
 
-void ZVRImageList::RemoveSelected(const QList<int>& Positions) {
+int ZVRImageList::RemoveSelected(const QList<int>& Positions, int Follow) {
   // Each removal of a name takes its first entry, so k removals of a name
   // take its first k entries, whichever of them were selected.
   const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
@@ -151,10 +151,15 @@ void ZVRImageList::RemoveSelected(const QList<int>& Positions) {
     ++removals[entries_.at(index)];
     ++left;
   }
-  if (left == 0) return;
+  if (left == 0) return Follow;
+  // The followed entry's place is taken by the first kept entry from it on,
+  // so its new position counts the kept entries before it.
+  int followed = 0;
   QStringList kept;
   kept.reserve(entries_.size() - left);
-  for (const QString& entry : std::as_const(entries_)) {
+  for (qsizetype index = 0; index < entries_.size(); ++index) {
+    if (index == Follow - 1) followed = static_cast<int>(kept.size()) + 1;
+    const QString& entry = entries_.at(index);
     if (left > 0) {
       const auto found = removals.find(entry);
       if (found != removals.end() && *found > 0) {
@@ -166,11 +171,16 @@ void ZVRImageList::RemoveSelected(const QList<int>& Positions) {
     kept.append(entry);
   }
   entries_ = std::move(kept);
+  return followed;
 }
 
-void ZVRImageList::MoveSelectedUp(const QList<int>& Positions) { MoveSelected(Positions, true); }
+int ZVRImageList::MoveSelectedUp(const QList<int>& Positions, int Follow) {
+  return MoveSelected(Positions, true, Follow);
+}
 
-void ZVRImageList::MoveSelectedDown(const QList<int>& Positions) { MoveSelected(Positions, false); }
+int ZVRImageList::MoveSelectedDown(const QList<int>& Positions, int Follow) {
+  return MoveSelected(Positions, false, Follow);
+}
 
 // The entries stand on a ring read from a start slot, so an entry that wraps
 // from one end to the other moves only the start. Each step moves the first
@@ -179,15 +189,19 @@ void ZVRImageList::MoveSelectedDown(const QList<int>& Positions) { MoveSelected(
 // counting. Moving up, it is the one after as many of its entries as have
 // wrapped to the end; moving down, one that wraps to the front is the only
 // entry of its name, so the first never changes.
-void ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up) {
+int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow) {
   const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
-  if (selected.empty()) return;
+  if (selected.empty()) return Follow;
   const NameGroups groups(entries_, selected);
   const qsizetype n = entries_.size();
   std::vector<qsizetype> entryAt(n), slotOf(n);
   for (qsizetype i = 0; i < n; ++i) entryAt[i] = slotOf[i] = i;
   std::vector<qsizetype> wrapped(groups.start.size() - 1, 0);
   qsizetype first = 0;  // the slot of the list's first entry
+  // The slot of the followed entry. Entries of one name are told apart here
+  // even where the list below does not need to: the followed row keeps to
+  // its own entry, as entry-by-entry moves would.
+  qsizetype followed = Follow - 1;
   const auto step = [&](qsizetype index) {
     const int name = groups.nameOf[index];
     const qsizetype entry = groups.members[groups.start[name] + wrapped[name] % groups.Count(name)];
@@ -200,6 +214,11 @@ void ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up) {
       first = slot;
     } else {
       const qsizetype other = (slot + (Up ? n - 1 : 1)) % n;
+      if (followed == slot) {
+        followed = other;
+      } else if (followed == other) {
+        followed = slot;
+      }
       // Two entries of the same name trade places without a visible change.
       if (groups.nameOf[entryAt[other]] == name) return;
       std::swap(entryAt[slot], entryAt[other]);
@@ -217,6 +236,7 @@ void ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up) {
   for (qsizetype place = 0; place < n; ++place)
     moved.append(entries_.at(entryAt[(first + place) % n]));
   entries_ = std::move(moved);
+  return Follow > 0 ? static_cast<int>((followed - first + n) % n) + 1 : 0;
 }
 
 QString ZVRImageList::NextStoredFileName(const StringList& reader, QStringView text,

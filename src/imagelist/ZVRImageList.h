@@ -55,10 +55,14 @@ class ZVRImageList {
   // has always made with the selected entries' names: Remove of each, MoveUp
   // of each from the top, MoveDown of each from the bottom. Those act on the
   // first entry of a name, so with duplicates selected they may move or
-  // remove entries other than the selected ones.
-  void RemoveSelected(const QList<int>& Positions);
-  void MoveSelectedUp(const QList<int>& Positions);
-  void MoveSelectedDown(const QList<int>& Positions);
+  // remove entries other than the selected ones. Each returns where the
+  // entry at position Follow went (the window's current entry): after a
+  // move, the position of that same entry; after a removal, the position
+  // of the entry now at its place, which is Count() + 1 when none is left
+  // after it. Follow 0 follows nothing and returns 0.
+  int RemoveSelected(const QList<int>& Positions, int Follow = 0);
+  int MoveSelectedUp(const QList<int>& Positions, int Follow = 0);
+  int MoveSelectedDown(const QList<int>& Positions, int Follow = 0);
 
   // What NextFileName(FileName, true) gives on the list loaded from a stored
   // list text (split by reader, names of missing files left out), without
@@ -74,7 +78,7 @@ class ZVRImageList {
  private:
   // 1-based position of the first entry equal to FileName, 0 for none.
   int IndexOf(const QString& FileName) const;
-  void MoveSelected(const QList<int>& Positions, bool Up);
+  int MoveSelected(const QList<int>& Positions, bool Up, int Follow);
 
   QStringList entries_;
 };

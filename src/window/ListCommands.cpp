@@ -64,48 +64,6 @@ QStringList ChosenFiles(const QString& chosen) {
   return names;
 }
 
-// Follows one row of the list box while the image list moves or removes
-// entries by name (always the first entry equal to the name), so that the
-// current entry keeps its row among duplicates too. A row removed leaves its
-// place to the entry after it.
-class RowFollower {
- public:
-  RowFollower(ZVRImageList& list, int row) : list_(list), row_(row) {}
-  int Row() const { return row_; }
-
-  void MoveUp(const QString& name) {
-    const int from = list_.IndexFromContent(name) - 1;
-    list_.MoveUp(name);
-    Moved(from, from == 0 ? list_.Count() - 1 : from - 1);
-  }
-  void MoveDown(const QString& name) {
-    const int from = list_.IndexFromContent(name) - 1;
-    list_.MoveDown(name);
-    Moved(from, from == list_.Count() - 1 ? 0 : from + 1);
-  }
-  void Remove(const QString& name) {
-    const int from = list_.IndexFromContent(name) - 1;
-    list_.Remove(name);
-    if (row_ > from) --row_;
-  }
-
- private:
-  // As QList::move(from, to) moves the entries between the two.
-  void Moved(int from, int to) {
-    if (row_ < 0) return;
-    if (row_ == from) {
-      row_ = to;
-    } else if (from < to && row_ > from && row_ <= to) {
-      --row_;
-    } else if (from > to && row_ >= to && row_ < from) {
-      ++row_;
-    }
-  }
-
-  ZVRImageList& list_;
-  int row_;
-};
-
 }  // namespace
 
 void frmMain::cmdImageListAdd_Click() {
@@ -163,32 +121,27 @@ void frmMain::cmdImageListAddOpen_Click() {
   LastDialogFolder = dialog.StartFolder();
 }
 
-QStringList frmMain::SelectedEntries() const {
-  QModelIndexList rows = lstImageList_->selectionModel()->selectedRows();
-  std::sort(rows.begin(), rows.end());
-  QStringList texts;
-  texts.reserve(rows.size());
-  for (const QModelIndex& row : rows) texts.append(entries_->Entries().at(row.row()));
-  return texts;
+QList<int> frmMain::SelectedPositions() const {
+  const QModelIndexList rows = lstImageList_->selectionModel()->selectedRows();
+  QList<int> positions;
+  positions.reserve(rows.size());
+  for (const QModelIndex& row : rows) positions.append(row.row() + 1);
+  return positions;
 }
 
+// Each command is one pass over the list, whatever the selection, and says
+// where the current entry went.
 void frmMain::cmdImageListRemove_Click() {
-  RowFollower current(*modMain::SharedImageList(), CurrentRow());
-  for (const QString& entry : SelectedEntries()) current.Remove(entry);
-  RefreshListBox(current.Row());
+  const auto list = modMain::SharedImageList();
+  RefreshListBox(list->RemoveSelected(SelectedPositions(), CurrentRow() + 1) - 1);
 }
 
-// From the top, so that a block of adjacent selected entries moves together.
 void frmMain::cmdImageListUp_Click() {
-  RowFollower current(*modMain::SharedImageList(), CurrentRow());
-  for (const QString& entry : SelectedEntries()) current.MoveUp(entry);
-  RefreshListBox(current.Row());
+  const auto list = modMain::SharedImageList();
+  RefreshListBox(list->MoveSelectedUp(SelectedPositions(), CurrentRow() + 1) - 1);
 }
 
-// From the bottom, for the same reason.
 void frmMain::cmdImageListDown_Click() {
-  RowFollower current(*modMain::SharedImageList(), CurrentRow());
-  const QStringList entries = SelectedEntries();
-  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) current.MoveDown(*entry);
-  RefreshListBox(current.Row());
+  const auto list = modMain::SharedImageList();
+  RefreshListBox(list->MoveSelectedDown(SelectedPositions(), CurrentRow() + 1) - 1);
 }

@@ -87,7 +87,8 @@ class frmMain : public QWidget {
   void cmdImageListUp_Click();
   void cmdImageListDown_Click();
   // The texts of the selected list box entries, from the top.
-  QStringList SelectedEntries() const;
+  // The selected entries' 1-based positions.
+  QList<int> SelectedPositions() const;
   // Adds the names that name existing files, then refills the list box.
   void AddEntries(const QStringList& names);
 

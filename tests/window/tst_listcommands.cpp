@@ -240,6 +240,8 @@ void tst_ListCommands::movesAndRemovalsKeepTheCurrentEntry_data() {
       << "ABCD" << QList<int>{1, 2} << 2 << up << "BCAD" << 1;
   QTest::newRow("middle block down, current outside it stays")
       << "ABCD" << QList<int>{1, 2} << 0 << down << "ADBC" << 0;
+  QTest::newRow("current neighbour passed by the moved entry goes with its entry")
+      << "ABCD" << QList<int>{1} << 0 << up << "BACD" << 1;
   QTest::newRow("first two up wrap to the end, current moves back")
       << "ABCD" << QList<int>{0, 1} << 3 << up << "CDAB" << 1;
   QTest::newRow("last two down wrap to the front")
