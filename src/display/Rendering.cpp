@@ -7,7 +7,7 @@
 #include "display/DisplayBox.h"
 #include "display/Picture.h"
 #include "display/Placement.h"
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 
 namespace {
 

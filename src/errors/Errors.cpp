@@ -23,9 +23,9 @@ void RaiseError(qint32 number, const std::optional<QString>& source, const QStri
 QString ErrorDescription(qint32 number) {
   // Exact arithmetic: numbers far from the base must not wrap into the table.
   const qint64 id = qint64{number} - qint64{kErrBase} + kFirstStringId;
-  const QString description = LoadResString(id).value_or(
-      QStringLiteral("Description for error '") + QString::number(number) +
-      QStringLiteral("' not found"));
+  const QString description =
+      LoadResString(id).value_or(QStringLiteral("Description for error '") +
+                                 QString::number(number) + QStringLiteral("' not found"));
   KitGlobal().Trace(QStringLiteral("* ErrDescr(Number:=") + QString::number(number) +
                         QStringLiteral(") [= ") + description + QStringLiteral("]"),
                     0);

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 
 namespace modMain {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 
 ZKitGlobal::ZKitGlobal() = default;
 

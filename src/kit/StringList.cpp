@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 
 namespace {
 

@@ -48,6 +48,11 @@ class WallpaperSetter {
 // Modal message boxes. Style as the classic values: 0 OK only, 64 OK with an
 // information icon, 16 OK with a critical icon. Returns when the user closed
 // the box.
+// The styles a message box is shown with: the buttons plus the icon.
+inline constexpr int kStyleOkOnly = 0;
+inline constexpr int kStyleCritical = 16;
+inline constexpr int kStyleInformation = 64;
+
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;

@@ -4,11 +4,7 @@
 
 namespace modMain {
 
-namespace {
-
-constexpr int kStyleInformation = 64;
-
-}  // namespace
+namespace {}  // namespace
 
 QString CommandLineHelpText() {
   return QStringLiteral(

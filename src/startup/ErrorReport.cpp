@@ -13,7 +13,6 @@ namespace modMain {
 
 namespace {
 
-constexpr int kStyleCritical = 16;
 constexpr int kExitAfterError = 1;
 constexpr qint32 kErrOutOfMemory = 7;
 constexpr qint32 kErrInternal = 51;
@@ -33,20 +32,16 @@ bool& CauseLinesWanted() {
   return wanted;
 }
 
-QString ErrorText(qint32 number, const QString& description) {
-  return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" - ") + description;
-}
-
 QString ErrorTextOf(const std::exception& error) {
   if (const auto* programError = dynamic_cast<const ProgramError*>(&error)) {
-    return ErrorText(programError->Number(), programError->Description());
+    return ProgramError::Text(programError->Number(), programError->Description());
   }
   if (dynamic_cast<const NoDisplayError*>(&error)) return QString::fromUtf8(error.what());
   if (dynamic_cast<const std::bad_alloc*>(&error)) {
-    return ErrorText(kErrOutOfMemory, QString::fromLatin1(kOutOfMemory));
+    return ProgramError::Text(kErrOutOfMemory, QString::fromLatin1(kOutOfMemory));
   }
-  return ErrorText(kErrInternal,
-                   QString::fromLatin1(kInternalError).arg(QString::fromUtf8(error.what())));
+  return ProgramError::Text(
+      kErrInternal, QString::fromLatin1(kInternalError).arg(QString::fromUtf8(error.what())));
 }
 
 QString CauseOf(const std::exception& error) {

@@ -13,7 +13,6 @@ namespace modMain {
 namespace {
 
 constexpr char kRotateArgument[] = " /rotate";
-constexpr int kStyleOkOnly = 0;
 
 constexpr char kRefused[] = "the desktop did not take \"%1\" as its wallpaper";
 constexpr char kEmptyList[] = "the image list is empty; open the window and add pictures to it";

@@ -15,7 +15,7 @@
 #include <QShortcut>
 #include <QUrl>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr int kStyleCritical = 16;
 const QString kSetAsWallpaper = QStringLiteral("Set as Wallpaper");
 const QString kListTip =
     QStringLiteral("Drop files or folders here to add them. Pictures this installation reads: %1");

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr char kNoValidFile[] = "No Valid File.";
-constexpr int kStyleOkOnly = 0;
 constexpr char kDialogFileTypes[] =
     "Bitmap-Dateien (*.bmp; *.dib)|*.bmp; *.dib|Alle Dateien (*.*)|*.*";
 

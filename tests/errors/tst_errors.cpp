@@ -27,8 +27,7 @@ void tst_Errors::descriptionsAndFallbacks_data() {
       << qint32(kErrBase - 1) << "Description for error '-2147213313' not found";
   QTest::newRow("zero") << 0 << "Description for error '0' not found";
   QTest::newRow("positive") << 5 << "Description for error '5' not found";
-  QTest::newRow("largest") << qint32(2147483647)
-                           << "Description for error '2147483647' not found";
+  QTest::newRow("largest") << qint32(2147483647) << "Description for error '2147483647' not found";
   QTest::newRow("smallest") << qint32(-2147483647 - 1)
                             << "Description for error '-2147483648' not found";
 }
@@ -55,11 +54,11 @@ void tst_Errors::raiseTracesTwoLinesAndCarriesSource_data() {
       << kErrUnexpectedInternal << std::optional<QString>(QString()) << "ZVistaro02."
       << QStringList{"* Error (Number:=-2147213312, Source:='.')",
                      "* ErrDescr(Number:=-2147213312) [= Unexpected internal error]"};
-  QTest::newRow("image list")
-      << kErrInvalidParameter << std::optional<QString>("ZVRImageList")
-      << "ZVistaro02.ZVRImageList"
-      << QStringList{"* Error (Number:=-2147213311, Source:='.ZVRImageList')",
-                     "* ErrDescr(Number:=-2147213311) [= Invalid Parameter]"};
+  QTest::newRow("image list") << kErrInvalidParameter << std::optional<QString>("ZVRImageList")
+                              << "ZVistaro02.ZVRImageList"
+                              << QStringList{
+                                     "* Error (Number:=-2147213311, Source:='.ZVRImageList')",
+                                     "* ErrDescr(Number:=-2147213311) [= Invalid Parameter]"};
   QTest::newRow("source holding placeholders stays as it is")
       << qint32(7) << std::optional<QString>("%1 %2") << "ZVistaro02.%1 %2"
       << QStringList{"* Error (Number:=7, Source:='.%1 %2')",

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 #include "kit/StringList.h"
 #include "platform/linux/AutostartEntry.h"
 #include "startup/modMain.h"

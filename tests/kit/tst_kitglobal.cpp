@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "errors/ProgramError.h"
 #include "kit/KitGlobal.h"
+#include "kit/ProgramError.h"
 #include "support/TestSupport.h"
 
 class tst_KitGlobal : public QObject {
@@ -47,14 +47,30 @@ void tst_KitGlobal::ensureTrailing_data() {
   QTest::addColumn<QString>("folder");
   QTest::addColumn<QString>("separator");
   QTest::addColumn<QString>("result");
-  QTest::newRow("none") << "/pics" << "/" << "/pics/";
-  QTest::newRow("one") << "/pics/" << "/" << "/pics/";
-  QTest::newRow("several") << "/pics///" << "/" << "/pics/";
-  QTest::newRow("root") << "/" << "/" << "/";
-  QTest::newRow("empty") << "" << "/" << "/";
-  QTest::newRow("backslash") << "C:\\pics" << "\\" << "C:\\pics\\";
-  QTest::newRow("drive root") << "C:\\" << "\\" << "C:\\";
-  QTest::newRow("slash counts for a backslash") << "C:/pics/\\/" << "\\" << "C:/pics\\";
+  QTest::newRow("none") << "/pics"
+                        << "/"
+                        << "/pics/";
+  QTest::newRow("one") << "/pics/"
+                       << "/"
+                       << "/pics/";
+  QTest::newRow("several") << "/pics///"
+                           << "/"
+                           << "/pics/";
+  QTest::newRow("root") << "/"
+                        << "/"
+                        << "/";
+  QTest::newRow("empty") << ""
+                         << "/"
+                         << "/";
+  QTest::newRow("backslash") << "C:\\pics"
+                             << "\\"
+                             << "C:\\pics\\";
+  QTest::newRow("drive root") << "C:\\"
+                              << "\\"
+                              << "C:\\";
+  QTest::newRow("slash counts for a backslash") << "C:/pics/\\/"
+                                                << "\\"
+                                                << "C:/pics\\";
 }
 
 void tst_KitGlobal::ensureTrailing() {

@@ -1,8 +1,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include "errors/ProgramError.h"
 #include "kit/KitGlobal.h"
+#include "kit/ProgramError.h"
 #include "kit/StringList.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <glib.h>
 
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 #include "platform/linux/AutostartEntry.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 
-#include "errors/ProgramError.h"
 #include "kit/KitGlobal.h"
+#include "kit/ProgramError.h"
 
 QString MakeFile(const QString& folder, const QString& name, const QByteArray& content) {
   const QString path = QDir(folder).filePath(name);
@@ -29,8 +29,7 @@ QString SettingsKey(const QString& application, const QString& section, const QS
 
 }  // namespace
 
-QString FakeSettings::Read(const QString& application, const QString& section,
-                           const QString& key) {
+QString FakeSettings::Read(const QString& application, const QString& section, const QString& key) {
   return values.value(SettingsKey(application, section, key));
 }
 

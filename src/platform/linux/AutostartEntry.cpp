@@ -10,7 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "errors/ProgramError.h"
+#include "errors/Errors.h"
+#include "kit/ProgramError.h"
 #include "kit/StringList.h"
 
 namespace {
@@ -44,7 +45,7 @@ constexpr char kNoEntryCause[] = "there is no logon entry \"%1\" to remove; /aut
 constexpr char kCannotDeleteCause[] = "the logon entry \"%1\" cannot be deleted (%2)";
 
 [[noreturn]] void Fail(qint32 number, const QString& description, const QString& cause = {}) {
-  throw ProgramError(number, QStringLiteral("ZVistaro02"), description, cause);
+  throw ProgramError(number, QLatin1String(modMain::kProjectName), description, cause);
 }
 
 // The value name after the Run key, or empty text when the path is not one.

@@ -21,7 +21,7 @@
 #include <utility>
 
 #include "errors/Errors.h"
-#include "errors/ProgramError.h"
+#include "kit/ProgramError.h"
 #include "platform/linux/IniText.h"
 
 namespace {

@@ -21,7 +21,12 @@ class ProgramError : public std::exception {
         source_(std::move(source)),
         description_(std::move(description)),
         cause_(std::move(cause)),
-        what_(QStringLiteral("Error %1 - %2").arg(number_).arg(description_).toUtf8()) {}
+        what_(Text(number_, description_).toUtf8()) {}
+
+  // "Error <number> - <description>": how every report of an error reads.
+  static QString Text(qint32 number, const QString& description) {
+    return QStringLiteral("Error %1 - %2").arg(number).arg(description);
+  }
 
   qint32 Number() const { return number_; }
   const QString& Source() const { return source_; }
