@@ -10,6 +10,10 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 zv_install_packages
 
+# Every source file as clang-format 14 lays it out (.clang-format).
+find "$ZV_ROOT/src" "$ZV_ROOT/tests" "$ZV_ROOT/bench" -name '*.cpp' -o -name '*.h' |
+  xargs clang-format-14 --dry-run -Werror
+
 zv_build "$ZV_BUILD_DIR"
 ctest --test-dir "$ZV_BUILD_DIR" --output-on-failure --timeout 600
 [ "${ZV_TEST_QUICK:-0}" = 1 ] && exit 0
