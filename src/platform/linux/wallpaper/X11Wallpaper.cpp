@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/PictureReader.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 namespace {
@@ -255,10 +256,11 @@ QRectF CoverSource(QSize picture, QSize screen) {
 }  // namespace
 
 QImage DecodeToCover(const QString& file, QSize screen) {
-  QImageReader reader(file);
+  PictureReader checked(file);
+  if (checked.Check() != PictureReader::Verdict::kReadable || screen.isEmpty()) return {};
+  QImageReader& reader = checked.Reader();
   reader.setAutoTransform(true);
-  const QSize stored = reader.size();
-  if (!stored.isValid() || screen.isEmpty()) return {};
+  const QSize stored = checked.Size();
   // Sizes are compared as stored; a picture turned on its side is turned
   // after decoding. Only the part that will be shown is decoded.
   const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
