@@ -34,27 +34,30 @@ void Open(PictureReader& reader) {
 
 }  // namespace
 
-Picture::Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY)
+Picture::Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY,
+                 const std::atomic<bool>* cancelled)
     : fileName_(std::move(fileName)),
       pixelSize_(pixelSize),
       himetricWidth_(ToHimetric(pixelSize.width(), dpiX)),
-      himetricHeight_(ToHimetric(pixelSize.height(), dpiY)) {}
+      himetricHeight_(ToHimetric(pixelSize.height(), dpiY)),
+      cancelled_(cancelled) {}
 
 int Picture::ToHimetric(int pixels, double dpi) {
   return static_cast<int>(std::lround(pixels * 2540.0 / dpi));
 }
 
-Picture Picture::Load(const QString& fileName, double dpiX, double dpiY) {
+Picture Picture::Load(const QString& fileName, double dpiX, double dpiY,
+                      const std::atomic<bool>* cancelled) {
   if (!QFileInfo(fileName).isFile()) Raise(kErrFileNotFound, kFileNotFound);
-  PictureReader reader(fileName);
+  PictureReader reader(fileName, cancelled);
   Open(reader);
-  return Picture(fileName, reader.Size(), dpiX, dpiY);
+  return Picture(fileName, reader.Size(), dpiX, dpiY, cancelled);
 }
 
 void Picture::RaiseInvalidPicture() { Raise(kErrInvalidPicture, kInvalidPicture); }
 
 QImage Picture::DecodeClip(const QRect& clip) const {
-  PictureReader reader(fileName_);
+  PictureReader reader(fileName_, cancelled_);
   Open(reader);
   reader.Reader().setClipRect(clip);
   const QImage image = reader.Reader().read();
@@ -63,7 +66,7 @@ QImage Picture::DecodeClip(const QRect& clip) const {
 }
 
 QImage Picture::DecodeScaled(const QSize& size) const {
-  PictureReader reader(fileName_);
+  PictureReader reader(fileName_, cancelled_);
   Open(reader);
   reader.Reader().setScaledSize(size);
   const QImage image = reader.Reader().read();

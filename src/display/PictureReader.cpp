@@ -2,7 +2,16 @@
 
 #include "display/DecodeCost.h"
 
-PictureReader::PictureReader(const QString& fileName) : file_(fileName) {
+qint64 CancellableFile::readData(char* data, qint64 maxSize) {
+  if (cancelled_ != nullptr && cancelled_->load()) {
+    setErrorString(QStringLiteral("cancelled"));
+    return -1;
+  }
+  return QFile::readData(data, maxSize);
+}
+
+PictureReader::PictureReader(const QString& fileName, const std::atomic<bool>* cancelled)
+    : file_(fileName, cancelled) {
   if (!file_.open(QIODevice::ReadOnly)) {
     reason_ = file_.errorString();
     return;

@@ -5,7 +5,22 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+
+// The picture file as the decoders read it: once cancelled is set, every read
+// fails, so that a decode nobody waits for any more ends early.
+class CancellableFile : public QFile {
+ public:
+  CancellableFile(const QString& fileName, const std::atomic<bool>* cancelled)
+      : QFile(fileName), cancelled_(cancelled) {}
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override;
+
+ private:
+  const std::atomic<bool>* cancelled_;
+};
 
 // One picture file opened for decoding, after the checks that every route
 // makes before any decoder runs: the file opens, its header reads as a
@@ -22,7 +37,8 @@ class PictureReader {
     kTooDear,      // its decoder would need more than the cap
   };
 
-  explicit PictureReader(const QString& fileName);
+  // cancelled, when given, stops the decode early once it is set.
+  explicit PictureReader(const QString& fileName, const std::atomic<bool>* cancelled = nullptr);
 
   Verdict Check() const { return verdict_; }
   // What the check found, in plain words for the trace output.
@@ -34,7 +50,7 @@ class PictureReader {
   QImageReader& Reader() { return *reader_; }
 
  private:
-  QFile file_;
+  CancellableFile file_;
   std::unique_ptr<QImageReader> reader_;
   Verdict verdict_ = Verdict::kMissing;
   QString reason_;
