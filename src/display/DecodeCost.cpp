@@ -244,17 +244,24 @@ QByteArray Sniffed(Header& header) {
 }  // namespace
 
 qint64 DecodeCostBytes(QIODevice& file, const QByteArray& format, QSize size,
-                       QImage::Format imageFormat) {
+                       const std::function<QImage::Format()>& imageFormat) {
   Header header(file);
   const QByteArray kind = format.isEmpty() ? Sniffed(header) : format;
-  // A header this reading does not follow still costs a full-size picture.
-  const Bytes other = OtherCost(size, imageFormat);
   Bytes cost = -1;
   if (kind == "jpeg") cost = JpegCost(header);
   if (kind == "png") cost = PngCostAt(header, 0);
   // The size these readers report is that of one frame or entry, which may
-  // be the larger one.
-  if (kind == "gif") cost = std::max(GifCost(header), other);
-  if (kind == "ico" || kind == "cur") cost = std::max(IcoCost(header), other);
-  return Clamped(cost >= 0 ? cost : other);
+  // be the larger one; it counts as a picture of 64 bits a pixel.
+  if (kind == "gif") cost = std::max(GifCost(header), OtherCost(size, QImage::Format_Invalid));
+  if (kind == "ico" || kind == "cur") {
+    cost = std::max(IcoCost(header), OtherCost(size, QImage::Format_Invalid));
+  }
+  // A header this reading does not follow still costs a full-size picture.
+  return Clamped(cost >= 0 ? cost : OtherCost(size, imageFormat()));
+}
+
+qint64 EarlyDecodeCostBytes(QIODevice& file, const QByteArray& suffix) {
+  Header header(file);
+  if (suffix != "gif" && Sniffed(header) != "gif") return -1;
+  return Clamped(GifCost(header));
 }

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
+
 class QIODevice;
 
 // What decoding a picture would cost in memory, judged from its header alone
@@ -26,7 +28,14 @@ inline constexpr int kDecodeCapMegabytes = int(kDecodeCapBytes >> 20);
 // picture for formats that cannot shrink while decoding. format is the name
 // of the Qt handler that reads it (QImageReader::format()); size and
 // imageFormat are what that handler reports, used for formats without a
-// header of their own here. Reads the file from its start and leaves it at
-// the position it had.
+// header of their own here. imageFormat is asked only for those: Qt's GIF
+// reader decodes the first frame to answer it. Reads the file from its start
+// and leaves it at the position it had.
 qint64 DecodeCostBytes(QIODevice& file, const QByteArray& format, QSize size,
-                       QImage::Format imageFormat);
+                       const std::function<QImage::Format()>& imageFormat);
+
+// The cost that must be known before a reader is even asked whether it can
+// read the file: Qt's GIF reader decodes the first frame into a picture of
+// the logical screen's size to answer canRead(). -1 for other formats. suffix
+// is the file's, lower-cased: it picks the reader Qt tries first.
+qint64 EarlyDecodeCostBytes(QIODevice& file, const QByteArray& suffix);

@@ -1,5 +1,7 @@
 #include "display/PictureReader.h"
 
+#include <QFileInfo>
+
 #include "display/DecodeCost.h"
 
 qint64 CancellableFile::readData(char* data, qint64 maxSize) {
@@ -16,6 +18,15 @@ PictureReader::PictureReader(const QString& fileName, const std::atomic<bool>* c
     reason_ = file_.errorString();
     return;
   }
+  const qint64 early =
+      EarlyDecodeCostBytes(file_, QFileInfo(fileName).suffix().toLower().toLatin1());
+  if (early > kDecodeCapBytes) {
+    verdict_ = Verdict::kTooDear;
+    reason_ = QStringLiteral("decoding this GIF would need %1 MB, more than %2 MB")
+                  .arg(early >> 20)
+                  .arg(kDecodeCapMegabytes);
+    return;
+  }
   // Qt's own limit, on the picture a decoder hands back, stays in force
   // below the cap for the formats whose cost this check estimates.
   QImageReader::setAllocationLimit(kDecodeCapMegabytes);
@@ -29,7 +40,8 @@ PictureReader::PictureReader(const QString& fileName, const std::atomic<bool>* c
     reason_ = reader_->errorString();
     return;
   }
-  const qint64 cost = DecodeCostBytes(file_, reader_->format(), size_, reader_->imageFormat());
+  const qint64 cost =
+      DecodeCostBytes(file_, reader_->format(), size_, [this] { return reader_->imageFormat(); });
   if (cost < 0 || cost > kDecodeCapBytes) {
     verdict_ = Verdict::kTooDear;
     const QString need = cost < 0 ? QStringLiteral("an amount its header does not tell")
