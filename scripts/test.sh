@@ -3,7 +3,8 @@
 #   1. the unit and end-to-end tests of the normal build, then the
 #      wallpaper on each real desktop (scripts/test-desktops.sh);
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. a short run of each libFuzzer target (clang);
+#   3. each libFuzzer target (clang), deterministically: a fixed seed and a
+#      fixed number of inputs (tests/fuzz/CMakeLists.txt), about 30 s each;
 #   4. the Windows program cross-built, run and installed under Wine.
 # ZV_TEST_QUICK=1 runs the first stage only.
 set -euo pipefail
@@ -35,6 +36,7 @@ if ! ctest --test-dir "$ZV_ROOT/build-fuzz" --output-on-failure --verbose --time
   echo "fuzzing found a fault (full log: $fuzzlog)" >&2
   exit 1
 fi
-# The executions of each target, then ctest's own summary.
-grep -E '(Test +#|Done [0-9]+ runs|peak_rss|accepted|tests passed|Total Test)' "$fuzzlog"
+# Each target's figures (the same in every run of one commit), then ctest's
+# own summary.
+grep -E '(Test +#|DONE|stat::|Seed: |accepted|tests passed|Total Test)' "$fuzzlog"
 "$ZV_ROOT/scripts/test-windows.sh"

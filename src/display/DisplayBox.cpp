@@ -6,6 +6,7 @@ DisplayBox::DisplayBox(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setLineWidth(2);
   setFocusPolicy(Qt::StrongFocus);
+  connect(&cache_, &DisplayCache::Ready, this, qOverload<>(&QWidget::update));
 }
 
 void DisplayBox::paintEvent(QPaintEvent* event) {

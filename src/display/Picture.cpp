@@ -1,12 +1,10 @@
 #include "display/Picture.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <cmath>
-#include <memory>
 
+#include "display/PictureReader.h"
 #include "errors/Errors.h"
 
 namespace {
@@ -14,61 +12,64 @@ namespace {
 const QString kFileNotFound = QStringLiteral("File not found");
 const QString kInvalidPicture = QStringLiteral("Invalid picture");
 
-// Large enough for huge legitimate pictures (a 50-megapixel photo needs
-// 200 MB), small enough that an absurd header is still refused.
-constexpr int kAllocationLimitMb = 1024;
-
 [[noreturn]] void Raise(qint32 number, const QString& description) {
   throw ProgramError(number, QLatin1String(modMain::kProjectName), description);
 }
 
-// The reader that every step of a picture opens afresh: the file is read
-// again on every drawing, so a changed file shows its new content.
-std::unique_ptr<QImageReader> OpenReader(const QString& fileName) {
-  QImageReader::setAllocationLimit(kAllocationLimitMb);
-  auto reader = std::make_unique<QImageReader>(fileName);
-  reader->setAutoTransform(false);
-  return reader;
+// Opens the file for decoding, after the header checks; raises the numbered
+// error of a file that cannot be shown. Every step of a picture opens it
+// afresh, so a changed file shows its new content.
+void Open(PictureReader& reader) {
+  switch (reader.Check()) {
+    case PictureReader::Verdict::kReadable:
+      return;
+    case PictureReader::Verdict::kMissing:
+      Raise(kErrFileNotFound, kFileNotFound);
+    case PictureReader::Verdict::kNotAPicture:
+    case PictureReader::Verdict::kTooDear:
+      break;
+  }
+  Raise(kErrInvalidPicture, kInvalidPicture);
 }
 
 }  // namespace
 
-Picture::Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY)
+Picture::Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY,
+                 const std::atomic<bool>* cancelled)
     : fileName_(std::move(fileName)),
       pixelSize_(pixelSize),
       himetricWidth_(ToHimetric(pixelSize.width(), dpiX)),
-      himetricHeight_(ToHimetric(pixelSize.height(), dpiY)) {}
+      himetricHeight_(ToHimetric(pixelSize.height(), dpiY)),
+      cancelled_(cancelled) {}
 
 int Picture::ToHimetric(int pixels, double dpi) {
   return static_cast<int>(std::lround(pixels * 2540.0 / dpi));
 }
 
-Picture Picture::Load(const QString& fileName, double dpiX, double dpiY) {
-  QFile file(fileName);
-  if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
-    Raise(kErrFileNotFound, kFileNotFound);
-  }
-  file.close();
-  const auto reader = OpenReader(fileName);
-  const QSize size = reader->canRead() ? reader->size() : QSize();
-  if (!size.isValid()) RaiseInvalidPicture();
-  return Picture(fileName, size, dpiX, dpiY);
+Picture Picture::Load(const QString& fileName, double dpiX, double dpiY,
+                      const std::atomic<bool>* cancelled) {
+  if (!QFileInfo(fileName).isFile()) Raise(kErrFileNotFound, kFileNotFound);
+  PictureReader reader(fileName, cancelled);
+  Open(reader);
+  return Picture(fileName, reader.Size(), dpiX, dpiY, cancelled);
 }
 
 void Picture::RaiseInvalidPicture() { Raise(kErrInvalidPicture, kInvalidPicture); }
 
 QImage Picture::DecodeClip(const QRect& clip) const {
-  const auto reader = OpenReader(fileName_);
-  reader->setClipRect(clip);
-  const QImage image = reader->read();
+  PictureReader reader(fileName_, cancelled_);
+  Open(reader);
+  reader.Reader().setClipRect(clip);
+  const QImage image = reader.Reader().read();
   if (image.isNull()) RaiseInvalidPicture();
   return image;
 }
 
 QImage Picture::DecodeScaled(const QSize& size) const {
-  const auto reader = OpenReader(fileName_);
-  reader->setScaledSize(size);
-  const QImage image = reader->read();
+  PictureReader reader(fileName_, cancelled_);
+  Open(reader);
+  reader.Reader().setScaledSize(size);
+  const QImage image = reader.Reader().read();
   if (image.isNull()) RaiseInvalidPicture();
   return image;
 }

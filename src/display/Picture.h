@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
+
 // A picture file whose header has been read: its size is known, its pixels
 // are decoded only on request and only as far as they are shown. Failures
 // are numbered errors: 53 "File not found" for a file that is missing or
@@ -12,8 +14,10 @@
 class Picture {
  public:
   // Opens the file and reads its header. The HIMETRIC size (hundredths of a
-  // millimetre) is worked out at the given resolution.
-  static Picture Load(const QString& fileName, double dpiX, double dpiY);
+  // millimetre) is worked out at the given resolution. cancelled, when given,
+  // makes every later read fail once it is set.
+  static Picture Load(const QString& fileName, double dpiX, double dpiY,
+                      const std::atomic<bool>* cancelled = nullptr);
 
   QSize PixelSize() const { return pixelSize_; }
   int HimetricWidth() const { return himetricWidth_; }
@@ -30,11 +34,13 @@ class Picture {
   static int ToHimetric(int pixels, double dpi);
 
  private:
-  Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY);
+  Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY,
+          const std::atomic<bool>* cancelled);
   [[noreturn]] static void RaiseInvalidPicture();
 
   QString fileName_;
   QSize pixelSize_;
   int himetricWidth_ = 0;
   int himetricHeight_ = 0;
+  const std::atomic<bool>* cancelled_ = nullptr;
 };

@@ -13,34 +13,11 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-class BoxPainter {
- public:
-  BoxPainter(QPainter& painter, const DisplayBox& box)
-      : painter_(painter), box_(box), inner_(QPoint(0, 0), box.InnerSize()) {}
-
-  void Clear() { painter_.fillRect(inner_, box_.palette().color(box_.backgroundRole())); }
-
-  // One line from the top-left corner, cut off at the right edge.
-  void Print(const QString& text) {
-    painter_.setFont(box_.font());
-    painter_.setPen(box_.palette().color(box_.foregroundRole()));
-    painter_.drawText(QPoint(0, painter_.fontMetrics().ascent()), text);
-  }
-
-  void Draw(const Picture& picture, const PlacementDraw& placement, int viewMode);
-
- private:
-  QRectF SourcePixels(const Picture& picture, const PlacementDraw& d) const;
-  void DrawUnscaled(const Picture& picture, const QRect& dest, QRectF source);
-
-  QPainter& painter_;
-  const DisplayBox& box_;
-  QRect inner_;
-};
+BoxContent Text(const QString& line) { return {BoxContent::Kind::kText, line, {}, {}}; }
 
 // The placement's source rectangle (HIMETRIC, origin bottom-left) in the
 // picture's pixels (origin top-left).
-QRectF BoxPainter::SourcePixels(const Picture& picture, const PlacementDraw& d) const {
+QRectF SourcePixels(const Picture& picture, const PlacementDraw& d) {
   const double sx = double(picture.PixelSize().width()) / picture.HimetricWidth();
   const double sy = double(picture.PixelSize().height()) / picture.HimetricHeight();
   const double top = picture.HimetricHeight() - 1 - d.ySrc;
@@ -48,9 +25,10 @@ QRectF BoxPainter::SourcePixels(const Picture& picture, const PlacementDraw& d) 
 }
 
 // Decodes only the part of the picture that lands inside the box.
-void BoxPainter::DrawUnscaled(const Picture& picture, const QRect& dest, QRectF source) {
-  const QRect visible = dest & inner_;
-  if (visible.isEmpty()) return;
+BoxContent DecodeUnscaled(const Picture& picture, const QRect& dest, QRectF source,
+                          const QRect& inner) {
+  const QRect visible = dest & inner;
+  if (visible.isEmpty()) return {};
   // The picture keeps its pixel size here: the last fraction of a pixel
   // that unit conversions leave must not turn into a blurring rescale.
   if (std::abs(source.width() - dest.width()) < 1) source.setWidth(dest.width());
@@ -61,52 +39,86 @@ void BoxPainter::DrawUnscaled(const Picture& picture, const QRect& dest, QRectF 
                              source.y() + (visible.y() - dest.y()) * fy, visible.width() * fx,
                              visible.height() * fy);
   const QRect clip = visibleSource.toAlignedRect() & QRect(QPoint(0, 0), picture.PixelSize());
-  if (clip.isEmpty()) return;
-  const QImage image = picture.DecodeClip(clip);
+  if (clip.isEmpty()) return {};
   const QRectF target(dest.x() + (clip.x() - source.x()) / fx,
                       dest.y() + (clip.y() - source.y()) / fy, clip.width() / fx,
                       clip.height() / fy);
-  painter_.drawImage(target, image);
+  return {BoxContent::Kind::kPicture, {}, picture.DecodeClip(clip), target};
 }
 
-void BoxPainter::Draw(const Picture& picture, const PlacementDraw& d, int viewMode) {
+BoxContent Decode(const Picture& picture, const PlacementDraw& d, int viewMode,
+                  const QRect& inner) {
   const QRect dest(d.x, d.y, d.cx, d.cy);
-  if (dest.isEmpty() || d.cxSrc <= 0 || d.cySrc >= 0) return;
-  painter_.setRenderHint(QPainter::SmoothPixmapTransform);
-  const QRectF source = SourcePixels(picture, d);
+  if (dest.isEmpty() || d.cxSrc <= 0 || d.cySrc >= 0) return {};
   const bool pixelForPixel = viewMode == 0 || viewMode == 1;
-  if (pixelForPixel) {
-    DrawUnscaled(picture, dest, source);
-  } else if ((dest & inner_).isValid()) {
-    painter_.drawImage(dest.topLeft(), picture.DecodeScaled(dest.size()));
-  }
+  if (pixelForPixel) return DecodeUnscaled(picture, dest, SourcePixels(picture, d), inner);
+  if (!(dest & inner).isValid()) return {};
+  const QImage image = picture.DecodeScaled(dest.size());
+  return {BoxContent::Kind::kPicture, {}, image, QRectF(dest.topLeft(), image.size())};
 }
 
 }  // namespace
+
+BoxContent MakeBoxContent(const BoxRequest& request, const std::atomic<bool>& cancelled) {
+  try {
+    // Loading comes first, so a file that cannot be loaded shows its error
+    // in every mode.
+    const Picture picture = Picture::Load(request.fileName, request.dpiX, request.dpiY, &cancelled);
+    const Placement placement = ComputePlacement(
+        request.viewMode, picture.HimetricWidth(), picture.HimetricHeight(),
+        static_cast<float>(request.boxSize.width() * kTwipsPerInch / request.dpiX),
+        static_cast<float>(request.boxSize.height() * kTwipsPerInch / request.dpiY), request.dpiX,
+        request.dpiY);
+    if (placement.kind == Placement::Kind::Text) return Text(kNotSupportedText);
+    if (placement.kind == Placement::Kind::Nothing) return {};
+    return Decode(picture, placement.draw, request.viewMode,
+                  QRect(QPoint(0, 0), request.innerSize));
+  } catch (const ProgramError& error) {
+    return Text(ErrorLine(error.Number(), error.Description()));
+  }
+}
+
+BoxRequest RequestFor(const DisplayBox& box, const QString& fileName, int viewMode) {
+  return {fileName,
+          StampOf(fileName),
+          viewMode,
+          box.size(),
+          box.InnerSize(),
+          double(box.logicalDpiX()),
+          double(box.logicalDpiY())};
+}
+
+void PaintBoxContent(QPainter& painter, const DisplayBox& box, const BoxContent& content) {
+  painter.fillRect(QRect(QPoint(0, 0), box.InnerSize()), box.palette().color(box.backgroundRole()));
+  if (content.kind == BoxContent::Kind::kText) {
+    // One line from the top-left corner, cut off at the right edge.
+    painter.setFont(box.font());
+    painter.setPen(box.palette().color(box.foregroundRole()));
+    painter.drawText(QPoint(0, painter.fontMetrics().ascent()), content.text);
+  } else if (content.kind == BoxContent::Kind::kPicture) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (content.target.size() == content.picture.size()) {
+      painter.drawImage(content.target.topLeft(), content.picture);
+    } else {
+      painter.drawImage(content.target, content.picture);
+    }
+  }
+}
 
 QString ErrorLine(qint32 number, const QString& description) {
   return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" - ") + description;
 }
 
-void RenderDisplay(QPainter& painter, const DisplayBox& box, const DisplayState& state,
+void RenderDisplay(QPainter& painter, DisplayBox& box, const DisplayState& state,
                    const std::function<QString(int)>& fileName) {
-  BoxPainter out(painter, box);
-  out.Clear();
+  PaintBoxContent(painter, box, {});
   if (state.count == 0 || state.listIndex == -1 || !state.viewChecked) return;
-  const double dpiX = box.logicalDpiX();
-  const double dpiY = box.logicalDpiY();
   try {
-    // Loading comes first, so a file that cannot be loaded shows its error
-    // in every mode.
-    const Picture picture = Picture::Load(fileName(state.listIndex + 1), dpiX, dpiY);
-    const Placement placement =
-        ComputePlacement(state.viewMode, picture.HimetricWidth(), picture.HimetricHeight(),
-                         static_cast<float>(box.width() * kTwipsPerInch / dpiX),
-                         static_cast<float>(box.height() * kTwipsPerInch / dpiY), dpiX, dpiY);
-    if (placement.kind == Placement::Kind::Text) out.Print(kNotSupportedText);
-    if (placement.kind == Placement::Kind::Draw) out.Draw(picture, placement.draw, state.viewMode);
+    const BoxRequest request = RequestFor(box, fileName(state.listIndex + 1), state.viewMode);
+    if (const BoxContent* content = box.Cache().Find(request)) {
+      PaintBoxContent(painter, box, *content);
+    }
   } catch (const ProgramError& error) {
-    out.Clear();
-    out.Print(ErrorLine(error.Number(), error.Description()));
+    PaintBoxContent(painter, box, Text(ErrorLine(error.Number(), error.Description())));
   }
 }

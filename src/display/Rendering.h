@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "display/DisplayCache.h"
+
 class DisplayBox;
 class QPainter;
 
@@ -20,9 +22,17 @@ struct DisplayState {
 // loaded or decoded, the text for the modes that have no drawing, or the
 // picture placed for the view mode. fileName gives the image list entry at
 // a 1-based position. The painter's origin is the box's inner top-left
-// corner, clipped to the inner area.
-void RenderDisplay(QPainter& painter, const DisplayBox& box, const DisplayState& state,
+// corner, clipped to the inner area. The content comes from the box's cache
+// (display/DisplayCache.h): until it is ready the box stays cleared, and is
+// drawn again once it is.
+void RenderDisplay(QPainter& painter, DisplayBox& box, const DisplayState& state,
                    const std::function<QString(int)>& fileName);
+
+// The request for a file in a view mode, as the box is now.
+BoxRequest RequestFor(const DisplayBox& box, const QString& fileName, int viewMode);
+
+// Paints a content: the box is cleared first.
+void PaintBoxContent(QPainter& painter, const DisplayBox& box, const BoxContent& content);
 
 // The line shown for a failure: "Error ", the number, " - ", the description.
 QString ErrorLine(qint32 number, const QString& description);

@@ -1,13 +1,25 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 
-// What the display box shows inside its frame, and what it shows when it
+#include "display/DisplayBox.h"
+
+// What the display box shows inside its frame once the picture it asks for
+// is decoded (it decodes off the window's thread), and what it shows when it
 // holds one line of text only, for comparing pixel by pixel.
-inline QImage InnerPicture(QWidget* box) {
-  return box->grab().toImage().copy(box->contentsRect()).convertToFormat(QImage::Format_RGB32);
+inline QImage InnerPicture(DisplayBox* box) {
+  QDeadlineTimer deadline(60000);
+  for (;;) {
+    const QImage drawn = box->grab().toImage();
+    if (!box->Decoding() || deadline.hasExpired()) {
+      return drawn.copy(box->contentsRect()).convertToFormat(QImage::Format_RGB32);
+    }
+    while (box->Decoding() && !deadline.hasExpired()) QTest::qWait(1);
+  }
 }
 
 // The cleared box with one line of text at its top-left corner.

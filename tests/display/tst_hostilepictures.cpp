@@ -12,6 +12,10 @@
 
 #include "display/BoxPictures.h"
 #include "display/DisplayBox.h"
+#include "display/Picture.h"
+#include "display/PictureReader.h"
+#include "display/Rendering.h"
+#include "errors/ProgramError.h"
 #include "imagelist/ZVRImageList.h"
 #include "support/TestSupport.h"
 #include "window/WindowDriver.h"
@@ -50,6 +54,61 @@ QByteArray ClaimedPng(quint32 width, quint32 height) {
          Chunk("IDAT", qCompress(QByteArray(20000, '\0')).mid(4)) + Chunk("IEND", {});
 }
 
+QByteArray Bytes(std::initializer_list<int> values) {
+  QByteArray bytes;
+  for (const int value : values) bytes += char(value);
+  return bytes;
+}
+QByteArray Be16(int value) { return Bytes({value >> 8, value}); }
+QByteArray Le16(int value) { return Bytes({value, value >> 8}); }
+QByteArray Le32(qint32 value) { return Le16(value & 0xffff) + Le16(int(quint32(value) >> 16)); }
+
+// The markers of a JPEG up to its first scan: a frame of the given kind
+// (0xc0 baseline, 0xc2 progressive) with components sampled 1x1 after a
+// first one sampled hv, and a first scan of scanned components.
+QByteArray JpegHeader(int frame, int width, int height, int components, int hv, int scanned) {
+  QByteArray sof = QByteArray(1, 8) + Be16(height) + Be16(width) + char(components);
+  for (int i = 0; i < components; ++i) sof += Bytes({i + 1, i ? 0x11 : hv, 0});
+  QByteArray sos(1, char(scanned));
+  for (int i = 0; i < scanned; ++i) sos += Bytes({i + 1, 0});
+  sos += Bytes({0, 63, 0});
+  return QByteArray("\xff\xd8\xff", 3) + char(frame) + Be16(sof.size() + 2) + sof +
+         QByteArray("\xff\xda", 2) + Be16(sos.size() + 2) + sos + QByteArray(64, 0) +
+         QByteArray("\xff\xd9", 2);
+}
+
+// A GIF whose logical screen has the given size, holding one 1x1 frame.
+QByteArray ScreenGif(int width, int height) {
+  return QByteArray("GIF89a") + Le16(width) + Le16(height) +
+         QByteArray(
+             "\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x01\0\x01\0\0"
+             "\x02\x02\x44\x01\0\x3b",
+             29);
+}
+
+// A 24-bit BMP header claiming the given size, with no pixels.
+QByteArray ClaimedBmp(qint32 width, qint32 height) {
+  return QByteArray("BM") + Le32(54) + Le32(0) + Le32(54) + Le32(40) + Le32(width) + Le32(height) +
+         Le16(1) + Le16(24) + Le32(0) + Le32(0) + Le32(2835) + Le32(2835) + Le32(0) + Le32(0);
+}
+
+// An icon of one entry holding the given PNG, whose own header may claim far
+// more than the directory's byte-sized width and height.
+QByteArray IconHolding(const QByteArray& png) {
+  return QByteArray("\0\0\x01\0\x01\0\0\0\0\0\x01\0\x20\0", 14) + Le32(png.size()) + Le32(22) + png;
+}
+
+// A PNG header claiming the given size and bit depth, RGB with alpha.
+QByteArray DeepPng(quint32 width, quint32 height, quint8 depth) {
+  QByteArray png = ClaimedPng(width, height);
+  png[24] = char(depth);
+  png[25] = 6;
+  const QByteArray header = png.mid(12, 17);
+  QByteArray crc;
+  QDataStream(&crc, QIODevice::WriteOnly) << Crc32(header);
+  return png.left(29) + crc + png.mid(33);
+}
+
 long PeakRssKb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -67,6 +126,8 @@ class tst_HostilePictures : public QObject {
     if (driver_.IsOpen()) QVERIFY(driver_.Close());
   }
   void absurdHeaderShowsTheErrorQuicklyInBoundedMemory();
+  void decoderCostIsJudgedFromTheHeader_data();
+  void decoderCostIsJudgedFromTheHeader();
   void truncatedJpegShowsWhatWasDecoded();
   void fileThatBreaksBetweenRepaints();
 
@@ -111,6 +172,82 @@ void tst_HostilePictures::absurdHeaderShowsTheErrorQuicklyInBoundedMemory() {
       "slowest mode %lld ms",
       before, before + grown, static_cast<long long>(slowest));
   QVERIFY2(grown < 64 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(grown)));
+}
+
+void tst_HostilePictures::decoderCostIsJudgedFromTheHeader_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QString>("extension");
+  QTest::addColumn<int>("mode");  // the view mode to draw it in; -1: not drawn
+  QTest::addColumn<bool>("shown");
+  // A progressive JPEG keeps 2 bytes a component for every pixel: 5.4 GB.
+  QTest::newRow("progressive JPEG, 30000 x 30000 (the fuzzer's finding)")
+      << JpegHeader(0xc2, 30000, 30000, 3, 0x11, 1) << "jpg" << 0 << false;
+  QTest::newRow("progressive JPEG, 100 megapixels at full colour")
+      << JpegHeader(0xc2, 12500, 8000, 3, 0x11, 1) << "jpg" << -1 << true;
+  QTest::newRow("progressive JPEG, 200 megapixels, colour at a quarter")
+      << JpegHeader(0xc2, 20000, 10000, 3, 0x22, 1) << "jpg" << -1 << true;
+  QTest::newRow("progressive JPEG, 400 megapixels, colour at a quarter")
+      << JpegHeader(0xc2, 20000, 20000, 3, 0x22, 1) << "jpg" << 1 << false;
+  // Row by row at 1/8 of the size: little memory whatever the size.
+  QTest::newRow("baseline JPEG, 30000 x 30000, one scan")
+      << JpegHeader(0xc0, 30000, 30000, 3, 0x11, 3) << "jpg" << -1 << true;
+  QTest::newRow("baseline JPEG, 30000 x 30000, one scan a component")
+      << JpegHeader(0xc0, 30000, 30000, 3, 0x11, 1) << "jpg" << 2 << false;
+  QTest::newRow("GIF screen of 16000 x 16000 in 35 bytes")
+      << ScreenGif(16000, 16000) << "gif" << 0 << false;
+  QTest::newRow("GIF screen of 10000 x 10000") << ScreenGif(10000, 10000) << "gif" << -1 << true;
+  QTest::newRow("PNG, 16 bits, 100 megapixels") << DeepPng(10000, 10000, 16) << "png" << -1 << true;
+  QTest::newRow("PNG, 16 bits, 16000 x 16000") << DeepPng(16000, 16000, 16) << "png" << 3 << false;
+  QTest::newRow("PNG, 8 bits, 50000 x 50000") << ClaimedPng(50000, 50000) << "png" << 0 << false;
+  QTest::newRow("icon entry holding a PNG of 20000 x 20000")
+      << IconHolding(ClaimedPng(20000, 20000)) << "ico" << 2 << false;
+  QTest::newRow("icon entry holding a PNG of 64 x 64")
+      << IconHolding(ClaimedPng(64, 64)) << "ico" << -1 << true;
+  QTest::newRow("BMP, 100 megapixels") << ClaimedBmp(10000, 10000) << "bmp" << -1 << true;
+  QTest::newRow("BMP, 16000 x 16000") << ClaimedBmp(16000, 16000) << "bmp" << 1 << false;
+  // Every seed of the picture fuzzer, each a fault once found or a format
+  // the program reads, drawn as fuzz_picture.cpp draws it (the first byte
+  // picks the extension and the view mode). Those named "huge" are refused.
+  const QStringList extensions = {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"};
+  const QDir seeds(QStringLiteral(ZV_PICTURE_SEEDS));
+  for (const QString& name : seeds.entryList(QDir::Files, QDir::Name)) {
+    QFile seed(seeds.filePath(name));
+    QVERIFY(seed.open(QIODevice::ReadOnly));
+    const QByteArray bytes = seed.readAll();
+    const int first = quint8(bytes.at(0));
+    QTest::addRow("fuzz seed %s", qPrintable(name))
+        << bytes.mid(1) << extensions[first % 8] << (first / 8) % 4 << !name.contains("huge");
+  }
+}
+
+// The header alone decides, before any decoder runs, for the box and every
+// wallpaper route alike (they share PictureReader); a refused picture is an
+// invalid one, and the box shows its error line at once in little memory.
+void tst_HostilePictures::decoderCostIsJudgedFromTheHeader() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, extension);
+  QFETCH(int, mode);
+  QFETCH(bool, shown);
+  const QString path = MakeFile(dir_->path(), "picture." + extension, content);
+  QCOMPARE(PictureReader(path).Check() == PictureReader::Verdict::kReadable, shown);
+  try {
+    Picture::Load(path, 96, 96);
+    QVERIFY(shown);
+  } catch (const ProgramError& error) {
+    QVERIFY(!shown);
+    QCOMPARE(error.Number(), 481);
+  }
+  if (mode < 0) return;
+  DisplayBox box;
+  box.resize(278, 175);  // the box's size in the window
+  connect(&box, &DisplayBox::Paint, [&](QPainter* painter) {
+    RenderDisplay(*painter, box, {1, 0, true, mode}, [&](int) { return path; });
+  });
+  const long before = PeakRssKb();
+  const QImage drawn = InnerPicture(&box);
+  if (!shown) QCOMPARE(drawn, TextLinePicture(&box, kInvalidPicture));
+  const long grown = PeakRssKb() - before;
+  QVERIFY2(grown < 128 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(grown)));
 }
 
 // The part of a cut-off JPEG that arrived is shown; the missing rest is no

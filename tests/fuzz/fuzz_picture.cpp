@@ -1,11 +1,15 @@
 // Whatever bytes a picture file holds, the display box draws a picture or
 // the error line: never a crash, a hang or memory without bound. The first
 // byte picks the file's extension and the view mode; the rest is the file,
-// drawn through the box's own paint event as the window draws it.
+// worked out as the box's decoding thread does (MakeBoxContent) and painted
+// as the box paints it. The work runs on this thread, so that the coverage
+// of each input never depends on the timing of another thread.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,18 +19,17 @@
 
 namespace {
 
-constexpr const char* kExtensions[] = {"bmp", "png", "jpg", "gif"};
+// Qt's own readers and those of its image format plugins.
+constexpr const char* kExtensions[] = {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"};
+constexpr int kExtensionCount = 8;
 constexpr int kViewModes = 4;  // the modes that draw the picture
 
 struct PictureDisplay {
   PictureDisplay() : box(nullptr) {
     box.resize(278, 175);  // the box's size in the window
-    QObject::connect(&box, &DisplayBox::Paint, [this](QPainter* painter) {
-      RenderDisplay(*painter, box, state, [this](int) { return fileName; });
-    });
   }
   DisplayBox box;
-  DisplayState state{1, 0, true, 0};
+  int viewMode = 0;
   QString fileName;
 };
 
@@ -47,14 +50,20 @@ PictureDisplay& TheDisplay() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   PictureDisplay& display = TheDisplay();
-  display.fileName =
-      QDir::current().absoluteFilePath(QStringLiteral("picture.") + kExtensions[data[0] % 4]);
-  display.state.viewMode = (data[0] / 4) % kViewModes;
+  display.fileName = QDir::current().absoluteFilePath(QStringLiteral("picture.") +
+                                                      kExtensions[data[0] % kExtensionCount]);
+  display.viewMode = (data[0] / kExtensionCount) % kViewModes;
   QFile file(display.fileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) abort();
   file.write(reinterpret_cast<const char*>(data) + 1, static_cast<qint64>(size - 1));
   file.close();
-  const QImage drawn = display.box.grab().toImage();
-  if (drawn.size() != display.box.size()) abort();
+  const std::atomic<bool> notCancelled{false};
+  const BoxContent content =
+      MakeBoxContent(RequestFor(display.box, display.fileName, display.viewMode), notCancelled);
+  QImage drawn(display.box.InnerSize(), QImage::Format_RGB32);
+  QPainter painter(&drawn);
+  PaintBoxContent(painter, display.box, content);
+  painter.end();
+  if (content.kind == BoxContent::Kind::kPicture && content.picture.isNull()) abort();
   return 0;
 }

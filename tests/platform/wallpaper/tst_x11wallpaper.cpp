@@ -1,4 +1,6 @@
 #include <QImage>
+#include <QImageWriter>
+#include <QProcess>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +31,8 @@ QImage Bands() {
   for (int i = 0; i < 4; ++i) painter.fillRect(100 * i, 0, 100, 200, colours[i]);
   return image;
 }
+
+constexpr char kTgaFooter[] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
 
 QString SaveAs(const QImage& image, const QString& path, const char* format) {
   if (!image.save(path, format)) qFatal("cannot save %s", qPrintable(path));
@@ -142,22 +146,50 @@ void tst_X11Wallpaper::VerifyBands() {
 void tst_X11Wallpaper::rootWindowShowsThePictureCovered_data() {
   QTest::addColumn<QString>("screen");
   QTest::addColumn<QString>("format");
+  QTest::addColumn<QSize>("size");  // the bands scaled to this size
+  const QSize bands(400, 200);
   QTest::newRow("depth 24, PNG") << "320x240x24"
-                                 << "png";
+                                 << "png" << bands;
+  // A JPEG three times as large, to go through the decoder's own scaling.
   QTest::newRow("depth 24, JPEG decoded at screen size") << "320x240x24"
-                                                         << "jpg";
+                                                         << "jpg" << QSize(1200, 600);
   QTest::newRow("depth 16 packs 5-6-5 pixels") << "320x240x16"
-                                               << "png";
+                                               << "png" << bands;
+  // Every format the window shows, Qt's image format plugins included.
+  for (const char* format : {"bmp", "gif", "webp", "tif", "tga", "ico"}) {
+    QTest::addRow("depth 24, %s", format) << "320x240x24" << format << QSize(256, 128);
+  }
+  // Photos of 100 megapixels and more are set: a JPEG shrinks while it is
+  // decoded; a PNG is decoded once at full size, past Qt's default 128 MB
+  // allocation limit.
+  QTest::newRow("depth 24, progressive JPEG of 104 megapixels")
+      << "320x240x24"
+      << "progressive-jpg" << QSize(14400, 7200);
+  QTest::newRow("depth 24, PNG of 104 megapixels") << "320x240x24"
+                                                   << "png" << QSize(14400, 7200);
 }
 
 void tst_X11Wallpaper::rootWindowShowsThePictureCovered() {
   QFETCH(QString, screen);
   QFETCH(QString, format);
+  QFETCH(QSize, size);
   PrivateXServer server(screen);
   Connect(server);
-  // A JPEG three times as large, to go through the decoder's own scaling.
-  const QImage picture = format == "jpg" ? Bands().scaled(1200, 600) : Bands();
-  const QString file = SaveAs(picture, dir_.filePath("bands #1." + format), format.toLatin1());
+  const QString file = dir_.filePath("bands #1." + format.section('-', -1));
+  const QImage bands = size == Bands().size() ? Bands() : Bands().scaled(size);
+  if (QImageWriter::supportedImageFormats().contains(file.section('.', -1).toLatin1())) {
+    QImageWriter writer(file);
+    writer.setProgressiveScanWrite(format.startsWith("progressive"));
+    QVERIFY2(writer.write(bands), qPrintable(writer.errorString()));
+  } else {
+    // GIF and TGA, which Qt reads but does not write, come from ImageMagick.
+    const QString png = dir_.filePath("bands.png");
+    QVERIFY(bands.save(png));
+    QCOMPARE(QProcess::execute("convert", {png, file}), 0);
+    // Qt reads TGA files of version 2 only, known by their footer.
+    QFile tga(file);
+    if (format == "tga") QVERIFY(tga.open(QIODevice::Append) && tga.write(kTgaFooter, 26) == 26);
+  }
 
   QVERIFY(X11Wallpaper().Set(file));
   const Root root = ReadRoot();
@@ -201,12 +233,16 @@ void tst_X11Wallpaper::unusableFileLeavesTheRootAsItWas() {
   // The header still reads as an 800x600 picture; the pixels are cut off.
   const QString truncated = MakeFile(dir_.path(), "truncated.png", png.left(png.size() / 3));
   const QString garbage = MakeFile(dir_.path(), "garbage.png", "no picture at all");
+  // The fuzzer's finding: 521 bytes whose decoder would take 2.6 GB.
+  QFile finding(QStringLiteral(ZV_PICTURE_SEEDS "/jpg-huge-progressive-finding-mode0"));
+  QVERIFY(finding.open(QIODevice::ReadOnly));
+  const QString costly = MakeFile(dir_.path(), "costly.jpg", finding.readAll().mid(1));
   // Through the session's choice of route, which checks the picture first.
   for (const char* variable : {"XDG_CURRENT_DESKTOP", "SWAYSOCK", "ZVISTARO_WALLPAPER_COMMAND"}) {
     qunsetenv(variable);
   }
   TraceRecorder trace;
-  for (const QString& file : {dir_.filePath("missing.png"), garbage, truncated}) {
+  for (const QString& file : {dir_.filePath("missing.png"), garbage, truncated, costly}) {
     QVERIFY2(!CreateLinuxWallpaper()->Set(file), qPrintable(file));
     const Root after = ReadRoot();
     QCOMPARE(after.rootPmap, before.rootPmap);
@@ -214,7 +250,8 @@ void tst_X11Wallpaper::unusableFileLeavesTheRootAsItWas() {
     QVERIFY(PixmapExists(before.rootPmap));
     VerifyBands();
   }
-  QCOMPARE(trace.Lines().size(), 3);
+  QCOMPARE(trace.Lines().size(), 4);
+  QVERIFY2(trace.Lines().last().contains("more than 1024 MB"), qPrintable(trace.Lines().last()));
 }
 
 QTEST_GUILESS_MAIN(tst_X11Wallpaper)

@@ -1,7 +1,6 @@
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
-#include <QImageReader>
-
+#include "display/PictureReader.h"
 #include "kit/KitGlobal.h"
 #include "platform/linux/wallpaper/CommandWallpaper.h"
 #include "platform/linux/wallpaper/GSettingsWallpaper.h"
@@ -104,10 +103,11 @@ bool IsUsablePicture(const QString& file) {
     TraceRefusal(QStringLiteral("no such file: ") + file);
     return false;
   }
-  QImageReader reader(file);
-  if (!reader.canRead() || !reader.size().isValid()) {
+  // The same header checks as before any decode, the cost cap included.
+  const PictureReader reader(file);
+  if (reader.Check() != PictureReader::Verdict::kReadable) {
     TraceRefusal(QStringLiteral("not a readable picture: ") + file + QStringLiteral(" (") +
-                 reader.errorString() + QLatin1Char(')'));
+                 reader.Reason() + QLatin1Char(')'));
     return false;
   }
   return true;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/PictureReader.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 namespace {
@@ -252,15 +253,11 @@ QRectF CoverSource(QSize picture, QSize screen) {
       shown);
 }
 
-}  // namespace
-
-QImage DecodeToCover(const QString& file, QSize screen) {
-  QImageReader reader(file);
-  reader.setAutoTransform(true);
-  const QSize stored = reader.size();
-  if (!stored.isValid() || screen.isEmpty()) return {};
+// A reader that shrinks while decoding decodes only the part that
+// will be shown, at the largest reduction that still covers the screen.
+QImage DecodeReduced(QImageReader& reader, QSize stored, QSize screen) {
   // Sizes are compared as stored; a picture turned on its side is turned
-  // after decoding. Only the part that will be shown is decoded.
+  // after decoding.
   const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
   const QSize target = turned ? screen.transposed() : screen;
   const QRect shown = CoverSource(stored, target).toAlignedRect();
@@ -268,11 +265,7 @@ QImage DecodeToCover(const QString& file, QSize screen) {
   const int reduction = DecodeReduction(shown.size(), target);
   if (reduction > 1) reader.setScaledSize(shown.size() / reduction);
   const QImage decoded = reader.read();
-  if (decoded.isNull()) {
-    TraceRefusal(QStringLiteral("cannot decode ") + file + QStringLiteral(": ") +
-                 reader.errorString());
-    return {};
-  }
+  if (decoded.isNull()) return {};
   if (decoded.size() == screen) return decoded.convertToFormat(QImage::Format_RGB32);
   // What is left is less than a halving, where bilinear filtering loses no
   // detail worth the far slower area averaging.
@@ -280,6 +273,59 @@ QImage DecodeToCover(const QString& file, QSize screen) {
   QPainter painter(&picture);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(QRectF(QPointF(0, 0), screen), decoded, CoverSource(decoded.size(), screen));
+  return picture;
+}
+
+// The format QImage::smoothScaled() reads without a converted copy, reached
+// from the decoded picture's own format without a second buffer where the
+// pixel size stays the same.
+QImage::Format ScalableFormat(const QImage& image) {
+  switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64_Premultiplied:
+      return image.format();
+    case QImage::Format_RGBA64:
+      return QImage::Format_RGBA64_Premultiplied;
+    default:
+      return image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+  }
+}
+
+// A reader that cannot shrink while decoding (PNG and most others) decodes
+// the whole picture once; the part that covers the screen is then averaged
+// down straight from it, so that the peak stays at one full-size picture
+// (Qt's own clip and scaled reading would copy the part first).
+QImage DecodeWhole(QImageReader& reader, QSize screen) {
+  QImage decoded = reader.read();
+  if (decoded.isNull()) return {};
+  decoded.convertTo(ScalableFormat(decoded));
+  const QRect shown = CoverSource(decoded.size(), screen).toAlignedRect() & decoded.rect();
+  const int bytesPerPixel = decoded.depth() / 8;
+  const QImage part(decoded.constScanLine(shown.top()) + shown.left() * bytesPerPixel,
+                    shown.width(), shown.height(), decoded.bytesPerLine(), decoded.format());
+  const QImage scaled = part.size() == screen
+                            ? part
+                            : part.scaled(screen, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return scaled.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+QImage DecodeToCover(const QString& file, QSize screen) {
+  PictureReader checked(file);
+  if (checked.Check() != PictureReader::Verdict::kReadable || screen.isEmpty()) return {};
+  QImageReader& reader = checked.Reader();
+  reader.setAutoTransform(true);
+  // Of Qt's readers only JPEG's shrinks while decoding (PNG's, too, says it
+  // takes a scaled size, but decodes the whole picture first).
+  const QImage picture = reader.format() == "jpeg" ? DecodeReduced(reader, checked.Size(), screen)
+                                                   : DecodeWhole(reader, screen);
+  if (picture.isNull()) {
+    TraceRefusal(QStringLiteral("cannot decode ") + file + QStringLiteral(": ") +
+                 reader.errorString());
+  }
   return picture;
 }
 

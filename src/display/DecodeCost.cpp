@@ -1,0 +1,267 @@
+#include "display/DecodeCost.h"
+
+#include <QIODevice>
+#include <QList>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Figures are worked out in floating point: widths and heights of up to 2^32
+// each multiply past any integer type, and a cost is only ever compared
+// with the cap.
+using Bytes = double;
+
+qint64 Clamped(Bytes bytes) {
+  constexpr Bytes kMost = Bytes(std::numeric_limits<qint64>::max() / 2);
+  return bytes < 0 ? -1 : qint64(std::min(bytes, kMost));
+}
+
+// n bytes at offset from the start of the file, or fewer at its end; the
+// file is left where it was, for the decoder that has read up to there.
+class Header {
+ public:
+  explicit Header(QIODevice& file) : file_(file), was_(file.pos()) {}
+  ~Header() { file_.seek(was_); }
+  Header(const Header&) = delete;
+  Header& operator=(const Header&) = delete;
+
+  QByteArray At(qint64 offset, qint64 n) {
+    if (offset < 0 || !file_.seek(offset)) return {};
+    return file_.read(n);
+  }
+
+ private:
+  QIODevice& file_;
+  qint64 was_;
+};
+
+quint32 Be16(const QByteArray& b, int at) { return qFromBigEndian<quint16>(b.constData() + at); }
+quint32 Be32(const QByteArray& b, int at) { return qFromBigEndian<quint32>(b.constData() + at); }
+quint32 Le16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
+qint32 Le32(const QByteArray& b, int at) { return qFromLittleEndian<qint32>(b.constData() + at); }
+quint8 U8(const QByteArray& b, int at) { return quint8(b.at(at)); }
+
+// --- JPEG: libjpeg's own memory, from the frame header and the first scan.
+
+struct JpegComponent {
+  int h = 0;  // sampling factors, 1 to 4
+  int v = 0;
+};
+
+struct JpegFrame {
+  quint32 width = 0;
+  quint32 height = 0;
+  bool progressive = false;
+  QList<JpegComponent> components;
+  int componentsInFirstScan = 0;
+};
+
+bool IsStartOfFrame(int marker) {
+  return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+bool ReadFrame(const QByteArray& segment, JpegFrame* frame) {
+  if (segment.size() < 6) return false;
+  frame->height = Be16(segment, 1);
+  frame->width = Be16(segment, 3);
+  const int count = U8(segment, 5);
+  if (count == 0 || segment.size() < 6 + 3 * count) return false;
+  for (int i = 0; i < count; ++i) {
+    const int factors = U8(segment, 6 + 3 * i + 1);
+    frame->components.append({factors >> 4, factors & 15});
+  }
+  return true;
+}
+
+// Walks the markers as libjpeg's jpeg_read_header() does, up to the first
+// scan: the frame's size and sampling, whether it is progressive, and how
+// many components the first scan holds (fewer than all: several scans).
+bool ReadJpegFrame(Header& header, JpegFrame* frame) {
+  if (header.At(0, 2) != QByteArray("\xff\xd8", 2)) return false;
+  bool haveFrame = false;
+  qint64 at = 2;
+  // A header this far into the file is left to the cost of other formats.
+  constexpr qint64 kFarthest = qint64(64) << 20;
+  while (at < kFarthest) {
+    // Anything up to the next 0xFF is skipped, as libjpeg skips it with a
+    // warning; runs of 0xFF are fill.
+    QByteArray byte = header.At(at++, 1);
+    while (byte.size() == 1 && quint8(byte[0]) != 0xff && at < kFarthest) byte = header.At(at++, 1);
+    while (byte.size() == 1 && quint8(byte[0]) == 0xff) byte = header.At(at++, 1);
+    if (byte.size() != 1) return false;
+    const int marker = quint8(byte[0]);
+    if ((marker >= 0xd0 && marker <= 0xd8) || marker == 0x01) continue;  // no length
+    const QByteArray length = header.At(at, 2);
+    if (length.size() != 2 || Be16(length, 0) < 2 || marker == 0xd9) return false;
+    const QByteArray segment = header.At(at + 2, Be16(length, 0) - 2);
+    if (IsStartOfFrame(marker)) {
+      if (haveFrame || !ReadFrame(segment, frame)) return false;
+      frame->progressive = marker == 0xc2 || marker == 0xc6 || marker == 0xca || marker == 0xce;
+      haveFrame = true;
+    } else if (marker == 0xda) {
+      if (!haveFrame || segment.isEmpty()) return false;
+      frame->componentsInFirstScan = U8(segment, 0);
+      return true;
+    }
+    at += Be16(length, 0);
+  }
+  return false;
+}
+
+Bytes RoundedUp(Bytes value, int multiple) { return std::ceil(value / multiple) * multiple; }
+
+// libjpeg decodes row by row, at 1/8 to 1/1 of the size as asked, except when
+// the picture comes in several scans (progressive, or one component at a
+// time): then it keeps every block of coefficients of the whole picture,
+// 64 coefficients of 2 bytes, whatever the size asked for.
+Bytes JpegCost(Header& header) {
+  JpegFrame frame;
+  if (!ReadJpegFrame(header, &frame) || frame.width == 0 || frame.height == 0) return -1;
+  int hMax = 0;
+  int vMax = 0;
+  for (const JpegComponent& c : frame.components) {
+    if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4) return -1;
+    hMax = std::max(hMax, c.h);
+    vMax = std::max(vMax, c.v);
+  }
+  const Bytes count = Bytes(frame.components.size());
+  // Row groups for colour conversion, upsampling and context rows.
+  Bytes cost = Bytes(frame.width) * count * vMax * 8 * 4;
+  if (frame.progressive || frame.componentsInFirstScan < frame.components.size()) {
+    for (const JpegComponent& c : frame.components) {
+      const Bytes columns = RoundedUp(std::ceil(Bytes(frame.width) * c.h / (8.0 * hMax)), c.h);
+      const Bytes rows = RoundedUp(std::ceil(Bytes(frame.height) * c.v / (8.0 * vMax)), c.v);
+      cost += columns * rows * 64 * 2;
+    }
+  }
+  return cost;
+}
+
+// --- PNG: Qt decodes the whole picture, then shrinks or cuts it.
+
+Bytes PngCostAt(Header& header, qint64 offset) {
+  const QByteArray ihdr = header.At(offset, 8 + 8 + 13);
+  if (ihdr.size() < 29 || !ihdr.startsWith("\x89PNG\r\n\x1a\n") || ihdr.mid(12, 4) != "IHDR") {
+    return -1;
+  }
+  const Bytes width = Be32(ihdr, 16);
+  const Bytes height = Be32(ihdr, 20);
+  if (width == 0 || height == 0) return -1;
+  // 16 bits a channel come out as 64-bit pixels; the rest as 32-bit ones.
+  const Bytes pixel = U8(ihdr, 24) == 16 ? 8 : 4;
+  return width * height * pixel + 2 * width * 8;
+}
+
+// --- GIF: Qt's reader paints every frame into a picture of the logical
+// screen's size and keeps the frame's area for the next frame's disposal.
+
+Bytes GifCost(Header& header) {
+  // Qt's reader, picked by a file's ".gif", decodes whatever version the
+  // signature names (the fuzzer's "GIF20a"), so the signature is not checked.
+  const QByteArray screen = header.At(0, 13);
+  if (screen.size() < 13) return -1;
+  const Bytes width = Le16(screen, 6);
+  const Bytes height = Le16(screen, 8);
+  qint64 at = 13;
+  if (U8(screen, 10) & 0x80) at += 3 << ((U8(screen, 10) & 7) + 1);
+  for (;;) {
+    const QByteArray block = header.At(at, 10);
+    if (block.isEmpty() || U8(block, 0) == 0x3b) return 8 * width * height;
+    if (U8(block, 0) == 0x2c) {
+      if (block.size() < 10) return 8 * width * height;
+      const Bytes right = Le16(block, 1) + Bytes(Le16(block, 5));
+      const Bytes bottom = Le16(block, 3) + Bytes(Le16(block, 7));
+      return 4 * width * height + 4 * std::max(width, right) * std::max(height, bottom);
+    }
+    if (U8(block, 0) != 0x21 || block.size() < 2) return -1;
+    // An extension: its label, then sub-blocks up to an empty one.
+    at += 2;
+    for (QByteArray length = header.At(at, 1); !length.isEmpty() && U8(length, 0) != 0;
+         length = header.At(at, 1)) {
+      at += 1 + U8(length, 0);
+    }
+    ++at;
+  }
+}
+
+// --- ICO and CUR: each entry is a PNG or a bitmap without its file header,
+// whose own header may claim far more than the directory's byte-sized
+// width and height. Any entry may be the one read, so the dearest counts.
+
+Bytes IcoCost(Header& header) {
+  const QByteArray directory = header.At(0, 6);
+  if (directory.size() < 6) return -1;
+  const int count = int(Le16(directory, 4));
+  Bytes dearest = 0;
+  for (int i = 0; i < count; ++i) {
+    const QByteArray entry = header.At(6 + 16 * i, 16);
+    if (entry.size() < 16) break;
+    const qint64 offset = quint32(Le32(entry, 12));
+    Bytes cost = PngCostAt(header, offset);
+    if (cost < 0) {
+      const QByteArray bitmap = header.At(offset, 12);
+      const Bytes width = std::max<Bytes>(U8(entry, 0) == 0 ? 256 : U8(entry, 0),
+                                          bitmap.size() == 12 ? Le32(bitmap, 4) : 0);
+      const Bytes height = std::max<Bytes>(U8(entry, 1) == 0 ? 256 : U8(entry, 1),
+                                           bitmap.size() == 12 ? Le32(bitmap, 8) / 2.0 : 0);
+      // The picture and its mask.
+      cost = 8 * std::abs(width) * std::abs(height);
+    }
+    dearest = std::max(dearest, cost);
+  }
+  return dearest;
+}
+
+// --- Every other format (BMP, and those of Qt's image format plugins: TIFF,
+// WebP, TGA, ...): the decoded picture at full size, and as much again for
+// the decoder's own copy (libwebp's and libtiff's buffers, a conversion).
+
+Bytes OtherCost(QSize size, QImage::Format imageFormat) {
+  if (!size.isValid()) return -1;
+  const int depth = imageFormat == QImage::Format_Invalid
+                        ? 64
+                        : QImage::toPixelFormat(imageFormat).bitsPerPixel();
+  const Bytes pixel = std::max(4, depth / 8);
+  return 2 * pixel * size.width() * Bytes(size.height());
+}
+
+// The format by its first bytes, for readers that do not name their own
+// (Qt's ICO reader names none).
+QByteArray Sniffed(Header& header) {
+  const QByteArray start = header.At(0, 8);
+  if (start.startsWith("\xff\xd8")) return "jpeg";
+  if (start.startsWith("\x89PNG")) return "png";
+  if (start.startsWith("GIF8")) return "gif";
+  if (start.startsWith(QByteArray("\0\0\x01\0", 4))) return "ico";
+  if (start.startsWith(QByteArray("\0\0\x02\0", 4))) return "cur";
+  return {};
+}
+
+}  // namespace
+
+qint64 DecodeCostBytes(QIODevice& file, const QByteArray& format, QSize size,
+                       const std::function<QImage::Format()>& imageFormat) {
+  Header header(file);
+  const QByteArray kind = format.isEmpty() ? Sniffed(header) : format;
+  Bytes cost = -1;
+  if (kind == "jpeg") cost = JpegCost(header);
+  if (kind == "png") cost = PngCostAt(header, 0);
+  // The size these readers report is that of one frame or entry, which may
+  // be the larger one; it counts as a picture of 64 bits a pixel.
+  if (kind == "gif") cost = std::max(GifCost(header), OtherCost(size, QImage::Format_Invalid));
+  if (kind == "ico" || kind == "cur") {
+    cost = std::max(IcoCost(header), OtherCost(size, QImage::Format_Invalid));
+  }
+  // A header this reading does not follow still costs a full-size picture.
+  return Clamped(cost >= 0 ? cost : OtherCost(size, imageFormat()));
+}
+
+qint64 EarlyDecodeCostBytes(QIODevice& file, const QByteArray& suffix) {
+  Header header(file);
+  if (suffix != "gif" && Sniffed(header) != "gif") return -1;
+  return Clamped(GifCost(header));
+}
