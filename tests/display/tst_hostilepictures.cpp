@@ -15,8 +15,8 @@
 #include "display/Picture.h"
 #include "display/PictureReader.h"
 #include "display/Rendering.h"
-#include "errors/ProgramError.h"
 #include "imagelist/ZVRImageList.h"
+#include "kit/ProgramError.h"
 #include "support/TestSupport.h"
 #include "window/WindowDriver.h"
 

@@ -1,7 +1,7 @@
 #include <QImage>
 #include <QImageWriter>
-#include <QProcess>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
