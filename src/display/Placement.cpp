@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
 constexpr double kHimetricPerInch = 2540.0;
 
 // The box's unit conversions; every result is single precision.
@@ -96,28 +95,28 @@ int RoundHalfEven(double value) {
 Placement ComputePlacement(int viewMode, int pictureWidth, int pictureHeight, float boxWidth,
                            float boxHeight, double dpiX, double dpiY) {
   Placement placement;
-  if (viewMode == 4 || viewMode == 5) {
+  if (viewMode == kViewRepeated || viewMode == kViewRepeatedProportional) {
     placement.kind = Placement::Kind::Text;
     return placement;
   }
-  if (viewMode < 0 || viewMode > 5) return placement;
+  if (viewMode < kViewOriginal || viewMode > kViewRepeatedProportional) return placement;
   const Sizes s = {HimetricToPixels(pictureWidth, dpiX), HimetricToPixels(pictureHeight, dpiY),
                    TwipsToPixels(boxWidth, dpiX), TwipsToPixels(boxHeight, dpiY)};
   switch (viewMode) {
-    case 0:
+    case kViewOriginal:
       placement.draw = Original(s, pictureHeight, dpiX, dpiY);
       break;
-    case 1:
+    case kViewCentered:
       placement.draw = Centered(s);
       break;
-    case 2:
+    case kViewStretched:
       placement.draw = Stretched(s);
       break;
     default:
       placement.draw = ProportionallyStretched(s);
       break;
   }
-  if (viewMode != 0) WholeSource(placement.draw, pictureWidth, pictureHeight);
+  if (viewMode != kViewOriginal) WholeSource(placement.draw, pictureWidth, pictureHeight);
   placement.kind = Placement::Kind::Draw;
   return placement;
 }

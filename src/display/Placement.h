@@ -31,8 +31,18 @@ struct Placement {
   PlacementDraw draw;  // for Kind::Draw
 };
 
-// View modes: 0 Original, 1 Centered, 2 Stretched, 3 Proportionally
-// Stretched, 4 and 5 the text; any other value (-1 for none) gives nothing.
+// The view modes, as the entries of the window's list of them; any other
+// value (-1 for none) gives nothing.
+inline constexpr int kViewOriginal = 0;
+inline constexpr int kViewCentered = 1;
+inline constexpr int kViewStretched = 2;
+inline constexpr int kViewProportional = 3;
+inline constexpr int kViewRepeated = 4;
+inline constexpr int kViewRepeatedProportional = 5;
+
+// Window sizes are in twips, 1440 to the inch.
+inline constexpr double kTwipsPerInch = 1440.0;
+
 Placement ComputePlacement(int viewMode, int pictureWidth, int pictureHeight, float boxWidth,
                            float boxHeight, double dpiX, double dpiY);
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
-
 BoxContent Text(const QString& line) { return {BoxContent::Kind::kText, line, {}, {}}; }
 
 // The placement's source rectangle (HIMETRIC, origin bottom-left) in the
@@ -50,7 +48,7 @@ BoxContent Decode(const Picture& picture, const PlacementDraw& d, int viewMode,
                   const QRect& inner) {
   const QRect dest(d.x, d.y, d.cx, d.cy);
   if (dest.isEmpty() || d.cxSrc <= 0 || d.cySrc >= 0) return {};
-  const bool pixelForPixel = viewMode == 0 || viewMode == 1;
+  const bool pixelForPixel = viewMode == kViewOriginal || viewMode == kViewCentered;
   if (pixelForPixel) return DecodeUnscaled(picture, dest, SourcePixels(picture, d), inner);
   if (!(dest & inner).isValid()) return {};
   const QImage image = picture.DecodeScaled(dest.size());

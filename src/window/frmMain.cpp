@@ -15,6 +15,7 @@
 #include <exception>
 
 #include "display/DisplayBox.h"
+#include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"
 #include "startup/VersionText.h"
@@ -24,8 +25,6 @@
 #include "window/WindowIcon.h"
 
 namespace {
-
-constexpr float kTwipsPerInch = 1440;
 
 const QString kDesignCaption = QStringLiteral("Zorvane Vistaro");
 constexpr TwipSize kDesignClientSize = {8610, 3195};
@@ -69,9 +68,7 @@ int ToPixels(float twips, double dpi) {
   return static_cast<int>(std::lround(double{twips} * dpi / kTwipsPerInch));
 }
 
-float ToTwips(int pixels, double dpi) {
-  return static_cast<float>(pixels * double{kTwipsPerInch} / dpi);
-}
+float ToTwips(int pixels, double dpi) { return static_cast<float>(pixels * kTwipsPerInch / dpi); }
 
 }  // namespace
 

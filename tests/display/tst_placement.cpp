@@ -40,6 +40,9 @@ void tst_Placement::drawsEachMode_data() {
       << 0 << 2646 << 1323 << QList<int>{0, 0, 100, 50, 0, 1322, 2646, -1323};
   QTest::newRow("centered smaller picture")
       << 1 << 2646 << 1323 << QList<int>{34, 59, 100, 50, 0, 1322, 2646, -1323};
+  // (169 - 24) / 2 is exactly 72.5: half to even gives 72, not 73.
+  QTest::newRow("centered offset of exactly one half goes to the even pixel")
+      << 1 << 635 << 635 << QList<int>{72, 72, 24, 24, 0, 634, 635, -635};
   // 1.68989... x 50.0031... is 84.49999...: rounded once from double, not
   // first to single precision (84.5) and then again.
   QTest::newRow("proportional enlarges a smaller picture")
