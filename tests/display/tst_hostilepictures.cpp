@@ -128,6 +128,7 @@ class tst_HostilePictures : public QObject {
   void absurdHeaderShowsTheErrorQuicklyInBoundedMemory();
   void decoderCostIsJudgedFromTheHeader_data();
   void decoderCostIsJudgedFromTheHeader();
+  void slowPictureNeverBlocksTheWindow();
   void truncatedJpegShowsWhatWasDecoded();
   void fileThatBreaksBetweenRepaints();
 
@@ -248,6 +249,35 @@ void tst_HostilePictures::decoderCostIsJudgedFromTheHeader() {
   if (!shown) QCOMPARE(drawn, TextLinePicture(&box, kInvalidPicture));
   const long grown = PeakRssKb() - before;
   QVERIFY2(grown < 128 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(grown)));
+}
+
+// A picture that takes seconds to decode (8000 x 8000 pixels of PNG, within
+// the cost cap) is decoded off the window's thread: the box stays empty
+// meanwhile, a paint takes no time, and the window closes at once.
+void tst_HostilePictures::slowPictureNeverBlocksTheWindow() {
+  QByteArray rows;
+  for (int row = 0; row < 8000; ++row) rows += QByteArray(1 + 8000 * 3, '\0');
+  QByteArray header;
+  QDataStream(&header, QIODevice::WriteOnly) << quint32(8000) << quint32(8000) << quint8(8)
+                                             << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+  const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n") + Chunk("IHDR", header) +
+                         Chunk("IDAT", qCompress(rows, 9).mid(4)) + Chunk("IEND", {});
+  rows.clear();
+  modMain::SharedImageList()->Add(MakeFile(dir_->path(), "slow.png", png));
+  Open();
+  QElapsedTimer timer;
+  timer.start();
+  const QImage first = box_->grab().toImage().copy(box_->contentsRect());
+  const qint64 paint = timer.elapsed();
+  QVERIFY(box_->Decoding());
+  QCOMPARE(first.convertToFormat(QImage::Format_RGB32), Expected(QString()));
+  QVERIFY2(paint < 500, qPrintable(QStringLiteral("the paint took %1 ms").arg(paint)));
+  timer.restart();
+  QVERIFY(driver_.Close());
+  const qint64 close = timer.elapsed();
+  qInfo("8000 x 8000 PNG: paint %lld ms while decoding, window closed in %lld ms",
+        static_cast<long long>(paint), static_cast<long long>(close));
+  QVERIFY2(close < 500, qPrintable(QStringLiteral("closing took %1 ms").arg(close)));
 }
 
 // The part of a cut-off JPEG that arrived is shown; the missing rest is no

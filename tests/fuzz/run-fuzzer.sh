@@ -3,7 +3,8 @@
 # fixed seed and a fixed number of inputs, without address randomisation,
 # allocations limited one by one (-malloc_limit_mb) rather than by sampled
 # RSS alone, a timeout far above any input's time. Two runs of one commit
-# execute the same inputs and print the same figures. Any crash, leak,
+# execute the same inputs and print the same figures (-reload=0: libFuzzer
+# would otherwise read its corpus folder again every second). Any crash, leak,
 # timeout, out-of-memory or sanitizer report fails the run; what the target
 # wrote about it (the input that did it) is kept in the artifacts folder,
 # whose path is printed. Desktop entries that a target keeps in ./samples
@@ -26,7 +27,7 @@ cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
 cd "$work"
 export QT_HASH_SEED=0
 started=$(date +%s%N)
-if ! setarch "$(uname -m)" -R "$fuzzer" -seed="$seed" "${length[@]}" -timeout=300 \
+if ! setarch "$(uname -m)" -R "$fuzzer" -seed="$seed" "${length[@]}" -reload=0 -timeout=300 \
   -malloc_limit_mb="$malloc_limit_mb" -rss_limit_mb="$rss_limit_mb" -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$work/corpus" 2>"$work/log"; then
   tail -n 60 "$work/log"
