@@ -39,11 +39,20 @@ class Header {
   qint64 was_;
 };
 
-quint32 Be16(const QByteArray& b, int at) { return qFromBigEndian<quint16>(b.constData() + at); }
-quint32 Be32(const QByteArray& b, int at) { return qFromBigEndian<quint32>(b.constData() + at); }
-quint32 Le16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
-qint32 Le32(const QByteArray& b, int at) { return qFromLittleEndian<qint32>(b.constData() + at); }
-quint8 U8(const QByteArray& b, int at) { return quint8(b.at(at)); }
+// A number of the header at a byte offset; 0 where the header is too short
+// for it, so that a cut-off header never reads past its bytes.
+template <typename T>
+T Number(const QByteArray& b, int at, bool bigEndian) {
+  if (at < 0 || b.size() < at + qsizetype(sizeof(T))) return 0;
+  const char* bytes = b.constData() + at;
+  return bigEndian ? qFromBigEndian<T>(bytes) : qFromLittleEndian<T>(bytes);
+}
+
+quint32 Be16(const QByteArray& b, int at) { return Number<quint16>(b, at, true); }
+quint32 Be32(const QByteArray& b, int at) { return Number<quint32>(b, at, true); }
+quint32 Le16(const QByteArray& b, int at) { return Number<quint16>(b, at, false); }
+qint32 Le32(const QByteArray& b, int at) { return Number<qint32>(b, at, false); }
+quint8 U8(const QByteArray& b, int at) { return Number<quint8>(b, at, false); }
 
 // --- JPEG: libjpeg's own memory, from the frame header and the first scan.
 
