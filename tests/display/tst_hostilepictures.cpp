@@ -79,11 +79,10 @@ QByteArray JpegHeader(int frame, int width, int height, int components, int hv, 
 
 // A GIF whose logical screen has the given size, holding one 1x1 frame.
 QByteArray ScreenGif(int width, int height) {
-  return QByteArray("GIF89a") + Le16(width) + Le16(height) +
-         QByteArray(
-             "\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x01\0\x01\0\0"
-             "\x02\x02\x44\x01\0\x3b",
-             29);
+  static constexpr char kRest[] =
+      "\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x01\0\x01\0\0"
+      "\x02\x02\x44\x01\0\x3b";
+  return QByteArray("GIF89a") + Le16(width) + Le16(height) + QByteArray(kRest, sizeof kRest - 1);
 }
 
 // A 24-bit BMP header claiming the given size, with no pixels.
