@@ -16,10 +16,12 @@
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  virtual QString Read(const QString& application, const QString& section,
-                       const QString& key) = 0;
+  virtual QString Read(const QString& application, const QString& section, const QString& key) = 0;
   virtual void Write(const QString& application, const QString& section, const QString& key,
                      const QString& value) = 0;
+  // Raises what a write would raise for a store that must not or cannot be
+  // changed, so that a caller can refuse before doing anything else.
+  virtual void CheckWritable(const QString& application) { (void)application; }
 };
 
 // The registry values the program writes, addressed by one full path text

@@ -92,6 +92,9 @@ QString NextWallpaper() {
 }
 
 void SetListedWallpaper(const QString& FileName) {
+  // A store that will refuse the new value refuses before the desktop
+  // changes: the next rotation would set the same picture again.
+  CurrentPlatform().settings->CheckWritable(ApplicationTitle());
   SetWallpaper(FileName);
   WriteSetting(QLatin1String(kImageListLastSelectedKey), FileName);
 }

@@ -183,6 +183,10 @@ void tst_Faults::settingsFileFaults_data() {
   row("hand-edited, through a chain of links", Place::LinkChain, crLf, {}, 1);
   row("read-only, even for root", Place::ReadOnlyFile, plain,
       kNotStored + QByteArray("@F (the file is read-only"));
+  // Refused before the desktop is asked, which here refuses too.
+  row("read-only, before the wallpaper", Place::ReadOnlyFile, plain,
+      kNotStored + QByteArray("@F (the file is read-only"), -1,
+      "export ZVISTARO_WALLPAPER_COMMAND=false; /rotate");
   row("a folder in its place", Place::Folder, QByteArray(), notAFile);
   row("a FIFO in its place", Place::Fifo, QByteArray(), notAFile);
   // /remove never reads the settings: it ends at once with its own report.

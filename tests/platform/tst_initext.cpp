@@ -24,6 +24,8 @@ class tst_IniText : public QObject {
 
  private slots:
   void valuesReadBackThroughQSettings();
+  void handEditedValuesReadAsQSettingsReadsThem_data();
+  void handEditedValuesReadAsQSettingsReadsThem();
   void otherLinesAreKept_data();
   void otherLinesAreKept();
   void filesOfEveryForm_data();
@@ -53,10 +55,43 @@ void tst_IniText::valuesReadBackThroughQSettings() {
   }
   QTemporaryDir dir;
   for (const QString& value : values) {
-    if (ReadBack(dir, SetIniValue({}, "Main", "Key", value), "Key") != value) {
+    const QByteArray content = SetIniValue({}, "Main", "Key", value);
+    if (ReadBack(dir, content, "Key") != value ||
+        IniLayout::Scan(content)->Value(content, "Main", "Key") != value) {
       QFAIL(qPrintable("value not read back: " + value.toUtf8().toPercentEncoding()));
     }
   }
+}
+
+void tst_IniText::handEditedValuesReadAsQSettingsReadsThem_data() {
+  QTest::addColumn<QByteArray>("lines");
+  QTest::addColumn<bool>("answered");  // false: only QSettings can tell
+  const auto row = [](const char* lines, bool answered = true) {
+    QTest::newRow(lines) << QByteArray(lines) << answered;
+  };
+  row("Key=  blanks  around  ");
+  row("Key = a ; a comment");
+  row("Key=\"a;b\" and \"c\" ");
+  row("Key=\\x41g\\101\\q\\x");
+  row("Key=tab\\t ");
+  row("Key=\xc3\xbc\\\"\xe2\x82\xac");
+  row("Key=first\nOther=1\nKey=second");
+  row("Key=@@at");
+  row("Key=a, b", false);
+  row("Key=@Variant(x)", false);
+  row("Key=\xff", false);
+}
+
+// The file's own reader answers for what this program writes and what a
+// user may type, and answers what QSettings answers.
+void tst_IniText::handEditedValuesReadAsQSettingsReadsThem() {
+  QFETCH(QByteArray, lines);
+  QFETCH(bool, answered);
+  const QByteArray content = "[Main]\n" + lines + "\n";
+  const std::optional<QString> value = IniLayout::Scan(content)->Value(content, "Main", "Key");
+  QCOMPARE(value.has_value(), answered);
+  QTemporaryDir dir;
+  if (value) QCOMPARE(*value, ReadBack(dir, content, "Key"));
 }
 
 void tst_IniText::otherLinesAreKept_data() {
@@ -73,6 +108,8 @@ void tst_IniText::otherLinesAreKept_data() {
   QTest::newRow("duplicates and continuation lines dropped")
       << QByteArray("[Main]\nKey = a\\\ncontinued\nC=3\nKey=b\n")
       << QByteArray("[Main]\nKey=v\nC=3\n");
+  QTest::newRow("later lines of the key dropped")
+      << QByteArray("[Main]\nKey=a\nC=3\nKey=b") << QByteArray("[Main]\nKey=v\nC=3\n");
   QTest::newRow("longer key name is another key")
       << QByteArray("[Main]\nKeyboard=1\n") << QByteArray("[Main]\nKeyboard=1\nKey=v\n");
 }
@@ -81,6 +118,10 @@ void tst_IniText::otherLinesAreKept() {
   QFETCH(QByteArray, content);
   QFETCH(QByteArray, result);
   QCOMPARE(SetIniValue(content, "Main", "Key", "v"), result);
+  // The store writes the same file in pieces around the changed lines.
+  if (const std::optional<IniLayout> layout = IniLayout::Scan(content)) {
+    QCOMPARE(ApplySplices(content, layout->Set(content, "Main", "Key", "v")), result);
+  }
 }
 
 void tst_IniText::filesOfEveryForm_data() {

@@ -112,6 +112,31 @@ QString ReplaceableTarget(const QString& path) {
   return *target;
 }
 
+// What changes whenever a file is written or another takes its place.
+struct Stamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+  mode_t mode = 0;
+
+  explicit Stamp(const struct stat& status)
+      : device(status.st_dev),
+        inode(status.st_ino),
+        size(status.st_size),
+        modified(status.st_mtim),
+        changed(status.st_ctim),
+        mode(status.st_mode) {}
+  bool operator==(const Stamp& other) const {
+    const auto same = [](const timespec& a, const timespec& b) {
+      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode && size == other.size &&
+           same(modified, other.modified) && same(changed, other.changed) && mode == other.mode;
+  }
+};
+
 using Values = std::map<QString, QVariant>;
 
 Values ReadValues(const QString& file) {
@@ -122,19 +147,6 @@ Values ReadValues(const QString& file) {
     if (!key.isEmpty()) values[key] = settings.value(key);
   }
   return values;
-}
-
-// The current file's bytes and permission bits (none counts as empty).
-QByteArray ReadCurrent(const QString& path, const QString& target, mode_t& mode) {
-  mode = S_IRUSR | S_IWUSR;
-  struct stat status {};
-  if (::stat(QFile::encodeName(target).constData(), &status) != 0) return {};
-  mode = status.st_mode & 07777;
-  QFile current(target);
-  if (!current.open(QIODevice::ReadOnly)) Fail(path, current.errorString());
-  const QByteArray content = current.readAll();
-  if (current.error() != QFileDevice::NoError) Fail(path, current.errorString());
-  return content;
 }
 
 // Whether the file holds exactly the content, read in pieces so that a
@@ -176,6 +188,53 @@ void WriteScratch(const QString& path, const QString& scratch, const QByteArray&
   if (!copy.open(QIODevice::ReadOnly) || !HoldsExactly(copy, content)) {
     Fail(path, QString::fromLatin1(kNotWrittenInFull));
   }
+}
+
+// How far around each change the new file is read back and compared.
+constexpr qsizetype kCheckedMargin = 4096;
+
+// Writes the content with the splices applied to the scratch file, without
+// building it in memory, and reads back the size and the bytes around each
+// change: the rest is the current file's bytes, written by the same calls.
+void WriteSplicedScratch(const QString& path, const QString& scratch, QByteArrayView content,
+                         const QList<IniSplice>& splices, mode_t mode) {
+  const int fd = ::open(QFile::encodeName(scratch).constData(),
+                        O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) Fail(path, OsReason(errno));
+  bool written = ::fchmod(fd, mode) == 0;
+  qsizetype pos = 0;
+  qsizetype size = 0;
+  for (const IniSplice& splice : splices) {
+    written = written && WriteAll(fd, content.sliced(pos, splice.begin - pos)) &&
+              WriteAll(fd, splice.text);
+    size += splice.begin - pos + splice.text.size();
+    pos = splice.end;
+  }
+  written = written && WriteAll(fd, content.sliced(pos)) && ::fdatasync(fd) == 0;
+  size += content.size() - pos;
+  const int error = errno;
+  bool whole = written;
+  struct stat status {};
+  whole = whole && ::fstat(fd, &status) == 0 && status.st_size == size;
+  qsizetype shift = 0;
+  for (qsizetype i = 0; whole && i < splices.size(); ++i) {
+    const IniSplice& splice = splices[i];
+    const qsizetype before =
+        qMin(kCheckedMargin, splice.begin - (i > 0 ? splices[i - 1].end : qsizetype{0}));
+    const qsizetype after =
+        qMin(kCheckedMargin,
+             (i + 1 < splices.size() ? splices[i + 1].begin : content.size()) - splice.end);
+    const QByteArray expected = content.sliced(splice.begin - before, before).toByteArray() +
+                                splice.text + content.sliced(splice.end, after).toByteArray();
+    QByteArray found(expected.size(), Qt::Uninitialized);
+    whole = ::pread(fd, found.data(), static_cast<size_t>(found.size()),
+                    splice.begin + shift - before) == found.size() &&
+            found == expected;
+    shift += splice.text.size() - (splice.end - splice.begin);
+  }
+  if (::close(fd) != 0 && written) Fail(path, OsReason(errno));
+  if (!written) Fail(path, OsReason(error));
+  if (!whole) Fail(path, QString::fromLatin1(kNotWrittenInFull));
 }
 
 timespec ModificationTime(const QString& file) {
@@ -245,16 +304,15 @@ void RewriteThroughQSettings(const QString& path, const QString& scratch, const 
 }
 
 // The new file is the current one with only this value changed, made
-// beside it and checked to hold every byte before it is renamed over it, so
-// a write that fails never leaves a cut-off file. Only the one line changes:
-// a stored list of 100,000 names is copied, not parsed and written anew.
+// beside it and checked before it is renamed over it, so a write that fails
+// never leaves a cut-off file. Only the one line changes: a stored list of
+// 100,000 names is copied, not parsed and written anew.
 void ReplaceWithScratch(const QString& path, const QString& target, const QString& scratch,
-                        const QString& section, const QString& key, const QString& value) {
-  mode_t mode;
-  QByteArray current = ReadCurrent(path, target, mode);
-  if (IsPlainIni(current)) {
-    const QByteArray updated = SetIniValue(std::exchange(current, {}), section, key, value);
-    WriteScratch(path, scratch, updated, mode);
+                        const QByteArray& current, const std::optional<IniLayout>& layout,
+                        mode_t mode, const QString& section, const QString& key,
+                        const QString& value) {
+  if (layout) {
+    WriteSplicedScratch(path, scratch, current, layout->Set(current, section, key, value), mode);
   } else {
     RewriteThroughQSettings(path, scratch, current, mode, SettingsKey(section, key), value);
   }
@@ -267,8 +325,57 @@ void ReplaceWithScratch(const QString& path, const QString& target, const QStrin
   }
 }
 
+// Reads the whole file; false with errno set when it cannot be read.
+bool ReadWhole(int fd, qint64 expectedSize, QByteArray& content) {
+  content.resize(expectedSize + 1);
+  qsizetype size = 0;
+  for (;;) {
+    if (size == content.size()) content.resize(content.size() * 2);
+    const ssize_t got =
+        ::read(fd, content.data() + size, static_cast<size_t>(content.size() - size));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    size += got;
+  }
+  content.truncate(size);
+  return true;
+}
+
 }  // namespace
 
+struct IniSettingsStore::Snapshot {
+  QString file;
+  Stamp stamp;
+  QByteArray content;
+  std::optional<IniLayout> layout;  // nothing when the file is not in the plain form
+};
+
+std::shared_ptr<const IniSettingsStore::Snapshot> IniSettingsStore::Load(const QString& file) {
+  const QByteArray name = QFile::encodeName(file);
+  struct stat status {};
+  if (::stat(name.constData(), &status) != 0) {
+    if (errno != ENOENT) return nullptr;
+    // No file reads as an empty one.
+    status = {};
+    status.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
+    return std::make_shared<const Snapshot>(Snapshot{file, Stamp(status), {}, IniLayout::Scan({})});
+  }
+  if (snapshot_ && snapshot_->file == file && snapshot_->stamp == Stamp(status)) return snapshot_;
+  const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  QByteArray content;
+  struct stat after {};
+  const bool read = ::fstat(fd, &status) == 0 && ReadWhole(fd, status.st_size, content) &&
+                    ::fstat(fd, &after) == 0;
+  ::close(fd);
+  if (!read) return nullptr;
+  auto snapshot = std::make_shared<const Snapshot>(
+      Snapshot{file, Stamp(status), content, IniLayout::Scan(content)});
+  // A file written while it was read is read again next time.
+  snapshot_ = Stamp(after) == Stamp(status) ? snapshot : nullptr;
+  return snapshot;
+}
 IniSettingsStore::IniSettingsStore(QString folder) : folder_(std::move(folder)) {}
 
 QString IniSettingsStore::FilePath(const QString& application) const {
@@ -282,7 +389,12 @@ QString IniSettingsStore::Read(const QString& application, const QString& sectio
     throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
                        QString::fromLatin1(kReadFailed).arg(path, QString::fromLatin1(kNotAFile)));
   }
-  // A fresh reader each time: another program may have changed the file.
+  // The plain form this program writes is read here; any other is left to
+  // QSettings, with a fresh reader each time: another program may have
+  // changed the file.
+  if (const auto snapshot = Load(path); snapshot && snapshot->layout) {
+    if (auto value = snapshot->layout->Value(snapshot->content, section, key)) return *value;
+  }
   const QVariant value = QSettings(path, QSettings::IniFormat).value(SettingsKey(section, key));
   // An unquoted value holding commas, as a hand-edited file may have, comes
   // back from QSettings as a list; joining it keeps the text instead of
@@ -305,12 +417,23 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
                                                           : CreateFailureReason(path));
   }
   const QString target = ReplaceableTarget(path);
+  const std::shared_ptr<const Snapshot> current = Load(target);
+  if (!current) {
+    QFile file(target);
+    Fail(path, file.open(QIODevice::ReadOnly) ? OsReason(EIO) : file.errorString());
+  }
+  snapshot_.reset();
   const QString scratch = target + QStringLiteral(".new-") + QString::number(::getpid());
   QFile::remove(scratch);
   try {
-    ReplaceWithScratch(path, target, scratch, section, key, value);
+    ReplaceWithScratch(path, target, scratch, current->content, current->layout,
+                       current->stamp.mode & 07777, section, key, value);
   } catch (...) {
     QFile::remove(scratch);
     throw;
   }
+}
+
+void IniSettingsStore::CheckWritable(const QString& application) {
+  ReplaceableTarget(FilePath(application));
 }

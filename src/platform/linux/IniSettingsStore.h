@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 #include "platform/Platform.h"
 
 // The program's settings as INI files, one per application name, in a
@@ -23,8 +25,19 @@ class IniSettingsStore : public SettingsStore {
   void Write(const QString& application, const QString& section, const QString& key,
              const QString& value) override;
 
+  // Raises the error Write raises for a file that must not or cannot be
+  // replaced (read-only, no regular file, an endless chain of links).
+  void CheckWritable(const QString& application) override;
+
   QString FilePath(const QString& application) const;
 
+  struct Snapshot;
+
  private:
+  // The file's content as last read, kept while the file stays as it was:
+  // a rotation reads two values and writes one, and looks at the bytes once.
+  std::shared_ptr<const Snapshot> Load(const QString& file);
+
   QString folder_;
+  std::shared_ptr<const Snapshot> snapshot_;
 };

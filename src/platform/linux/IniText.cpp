@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -205,16 +206,122 @@ class ValueEdit {
   bool skippingContinuation_ = false;
 };
 
+// Where QSettings ends a line's value: at the first ";" outside quotes.
+qsizetype ValueLength(QByteArrayView raw) {
+  bool inQuotes = false;
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    if (raw.at(i) == '\\') {
+      ++i;
+    } else if (raw.at(i) == '"') {
+      inQuotes = !inQuotes;
+    } else if (raw.at(i) == ';' && !inQuotes) {
+      return i;
+    }
+  }
+  return raw.size();
+}
+
+char16_t EscapedCharacter(char c) {
+  static constexpr char kCodes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
+                                       {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
+                                       {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
+  for (const auto& code : kCodes) {
+    if (c == code[0]) return static_cast<char16_t>(code[1]);
+  }
+  return 0;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The text of a value as QSettings unescapes it: blanks before it and, out
+// of quotes, after it dropped, quotes removed, escapes resolved. Nothing for
+// a list (a comma out of quotes) or for text QSettings would decode
+// differently piece by piece (no valid UTF-8, a byte order mark).
+std::optional<QString> UnescapeValue(QByteArrayView raw) {
+  if (!raw.isValidUtf8()) return std::nullopt;
+  QString out;
+  out.reserve(raw.size());
+  const qsizetype n = raw.size();
+  qsizetype i = 0;
+  const auto skipBlanks = [&] {
+    while (i < n && (raw.at(i) == ' ' || raw.at(i) == '\t')) ++i;
+  };
+  skipBlanks();
+  qsizetype keep = 0;  // what trailing blanks are never cut from
+  bool inQuotes = false;
+  bool quoted = false;
+  bool cutBlanks = true;  // QSettings leaves them when the value ends in an escape
+  while (i < n) {
+    const char c = raw.at(i);
+    if (c == '\\') {
+      if (++i >= n) {
+        cutBlanks = false;
+        break;
+      }
+      const char code = raw.at(i++);
+      if (const char16_t plain = EscapedCharacter(code)) {
+        out += QChar(plain);
+      } else if ((code == 'x' && i < n && HexValue(raw.at(i)) >= 0) ||
+                 (code >= '0' && code <= '7')) {
+        const int base = code == 'x' ? 16 : 8;
+        char16_t number = code == 'x' ? 0 : static_cast<char16_t>(code - '0');
+        while (i < n && HexValue(raw.at(i)) >= 0 && HexValue(raw.at(i)) < base) {
+          number = static_cast<char16_t>(number * base + HexValue(raw.at(i++)));
+        }
+        out += QChar(number);
+        if (i >= n) {
+          cutBlanks = false;
+          break;
+        }
+      } else if (code == 'x' && i >= n) {
+        cutBlanks = false;
+        break;
+      }
+      // Any other escaped character is dropped.
+      keep = out.size();
+    } else if (c == '"') {
+      ++i;
+      quoted = true;
+      inQuotes = !inQuotes;
+      if (!inQuotes) {
+        skipBlanks();
+        keep = out.size();
+      }
+    } else if (c == ',' && !inQuotes) {
+      return std::nullopt;
+    } else {
+      qsizetype end = i + 1;
+      bool ascii = static_cast<unsigned char>(c) < 0x80;
+      while (end < n && raw.at(end) != '\\' && raw.at(end) != '"' && raw.at(end) != ',') {
+        ascii = ascii && static_cast<unsigned char>(raw.at(end)) < 0x80;
+        ++end;
+      }
+      const QByteArrayView run = raw.sliced(i, end - i);
+      if (ascii) {
+        out += QLatin1StringView(run);
+      } else {
+        if (run.indexOf("\xEF\xBB\xBF") >= 0) return std::nullopt;
+        out += QString::fromUtf8(run);
+      }
+      i = end;
+    }
+  }
+  if (cutBlanks && !quoted) {
+    qsizetype size = out.size();
+    while (size > keep && (out.at(size - 1) == u' ' || out.at(size - 1) == u'\t')) --size;
+    out.truncate(size);
+  }
+  return out;
+}
+
 }  // namespace
 
-bool IsPlainIni(QByteArrayView content) {
-  if (HasControlCharacters(content)) return false;
-  QList<QByteArrayView> sections;
-  for (qsizetype pos = 0; pos < content.size();) {
-    if (!IsPlainLine(NextLine(content, pos).trimmed(), sections)) return false;
-  }
-  return true;
-}
+bool IsPlainIni(QByteArrayView content) { return IniLayout::Scan(content).has_value(); }
 
 QByteArray EscapeIniValue(const QString& value) {
   QByteArray out;
@@ -254,4 +361,92 @@ QByteArray SetIniValue(const QByteArray& content, const QString& section, const 
   const QByteArrayView text(content);
   for (qsizetype pos = 0; pos < text.size();) edit.Take(NextLine(text, pos));
   return edit.Finish();
+}
+
+std::optional<IniLayout> IniLayout::Scan(QByteArrayView content) {
+  if (HasControlCharacters(content)) return std::nullopt;
+  IniLayout layout;
+  QList<QByteArrayView> names;
+  for (qsizetype pos = 0; pos < content.size();) {
+    const qsizetype begin = pos;
+    const QByteArrayView line = NextLine(content, pos);
+    const QByteArrayView trimmed = line.trimmed();
+    if (!IsPlainLine(trimmed, names)) return std::nullopt;
+    if (trimmed.isEmpty() || trimmed.startsWith(';')) continue;
+    if (IsSectionHeader(trimmed)) {
+      if (!layout.sections_.empty()) layout.sections_.back().end = begin;
+      layout.sections_.push_back({SectionName(trimmed).toByteArray(), content.size()});
+      continue;
+    }
+    const qsizetype equals = line.indexOf('=');
+    layout.lines_.push_back({static_cast<int>(layout.sections_.size()) - 1,
+                             line.first(equals).trimmed().toByteArray(), begin, pos,
+                             begin + equals + 1, begin + line.size()});
+  }
+  return layout;
+}
+
+int IniLayout::SectionIndex(const QString& section) const {
+  const QByteArray name = section.toUtf8();
+  for (size_t i = 0; i < sections_.size(); ++i) {
+    if (sections_[i].name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::optional<QString> IniLayout::Value(QByteArrayView content, const QString& section,
+                                        const QString& key) const {
+  // QSettings reads the "General" section as the keys before any section.
+  if (section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) return std::nullopt;
+  const int index = SectionIndex(section);
+  if (index < 0) return QString();
+  const QByteArray name = key.toUtf8();
+  // Of a key given twice, QSettings keeps the last value.
+  for (auto line = lines_.crbegin(); line != lines_.crend(); ++line) {
+    if (line->section != index || line->name != name) continue;
+    const QByteArrayView raw = content.sliced(line->valueBegin, line->valueEnd - line->valueBegin);
+    std::optional<QString> value = UnescapeValue(raw.first(ValueLength(raw)));
+    if (!value || !value->startsWith(u'@')) return value;
+    if (value->startsWith(QLatin1String("@@"))) return value->mid(1);
+    return std::nullopt;
+  }
+  return QString();
+}
+
+QList<IniSplice> IniLayout::Set(QByteArrayView content, const QString& section, const QString& key,
+                                const QString& value) const {
+  const QByteArray newLine = key.toUtf8() + '=' + EscapeIniValue(value) + '\n';
+  const int index = SectionIndex(section);
+  const QByteArray name = key.toUtf8();
+  const qsizetype size = content.size();
+  // The last line gets its line feed, as every line of the new file has one.
+  const QByteArray lineFeed = size > 0 && !content.endsWith('\n') ? "\n" : "";
+  QList<IniSplice> splices;
+  for (const KeyLine& line : lines_) {
+    if (index < 0 || line.section != index || line.name != name) continue;
+    // The key's first line becomes the new one; later ones are dropped.
+    splices.append({line.begin, line.end, splices.isEmpty() ? newLine : QByteArray()});
+  }
+  if (splices.isEmpty() && index >= 0) {
+    const qsizetype end = sections_[index].end;
+    splices.append({end, end, (end == size ? lineFeed : QByteArray()) + newLine});
+  } else if (splices.isEmpty()) {
+    splices.append(
+        {size, size, lineFeed + (size > 0 ? "\n[" : "[") + section.toUtf8() + "]\n" + newLine});
+  } else if (!lineFeed.isEmpty() && splices.last().end < size) {
+    splices.append({size, size, lineFeed});
+  }
+  return splices;
+}
+
+QByteArray ApplySplices(QByteArrayView content, const QList<IniSplice>& splices) {
+  QByteArray out;
+  qsizetype pos = 0;
+  for (const IniSplice& splice : splices) {
+    out += content.sliced(pos, splice.begin - pos);
+    out += splice.text;
+    pos = splice.end;
+  }
+  out += content.sliced(pos);
+  return out;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 // Edits the text of an INI settings file in the form QSettings reads, one
 // value at a time, leaving every other line as it was. Stored image lists
@@ -26,3 +30,50 @@ bool IsPlainIni(QByteArrayView content);
 // or section is added.
 QByteArray SetIniValue(const QByteArray& content, const QString& section, const QString& key,
                        const QString& value);
+
+// A change of a file's content: the bytes from begin to end replaced by text.
+struct IniSplice {
+  qsizetype begin;
+  qsizetype end;
+  QByteArray text;
+};
+
+// Where the sections and key lines of content in the plain form lie, found
+// in one pass, so that reading or setting a value looks at no other line.
+// It holds positions only: use it with the content it was made from.
+class IniLayout {
+ public:
+  // Nothing when the content is not in the plain form.
+  static std::optional<IniLayout> Scan(QByteArrayView content);
+  // The key's value as QSettings reads it (empty when it is absent), or
+  // nothing when only QSettings can tell: a value it reads as a list or as
+  // a typed value (beginning with "@"), text that is no valid UTF-8, or its
+  // "General" section.
+  std::optional<QString> Value(QByteArrayView content, const QString& section,
+                               const QString& key) const;
+  // The splices, in the order of the content, that make of it what
+  // SetIniValue makes.
+  QList<IniSplice> Set(QByteArrayView content, const QString& section, const QString& key,
+                       const QString& value) const;
+
+ private:
+  struct Section {
+    QByteArray name;
+    qsizetype end;  // where the next section's header begins
+  };
+  struct KeyLine {
+    int section;  // -1 before the first section header
+    QByteArray name;
+    qsizetype begin;  // the line, with its line feed
+    qsizetype end;
+    qsizetype valueBegin;  // after "=", to the line feed
+    qsizetype valueEnd;
+  };
+  int SectionIndex(const QString& section) const;
+
+  std::vector<Section> sections_;
+  std::vector<KeyLine> lines_;
+};
+
+// The content with the splices applied.
+QByteArray ApplySplices(QByteArrayView content, const QList<IniSplice>& splices);
