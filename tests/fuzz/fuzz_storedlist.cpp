@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "imagelist/ZVRImageList.h"
+#include "kit/ProgramError.h"
 #include "platform/Platform.h"
 #include "platform/linux/IniSettingsStore.h"
 #include "startup/VersionText.h"
@@ -50,16 +51,23 @@ QByteArray FileContent(const QString& path) {
 void StoreValue(const QString& text) {
   const QString path = IniSettingsStore(Folder()).FilePath(modMain::ApplicationTitle());
   const QByteArray before = FileContent(path);
-  InstallFreshStore();
-  CurrentPlatform().settings->Write(modMain::ApplicationTitle(), kSection,
-                                    QLatin1String(modMain::kImageListContentKey), text);
-  InstallFreshStore();
-  if (modMain::ReadSetting(QLatin1String(modMain::kImageListContentKey)) != text) {
-    // The file before and after, for whoever reads the report.
-    std::fprintf(stderr, "value not read back\nbefore: %s\nafter: %s\n",
+  // The file before and after, for whoever reads the report.
+  const auto report = [&](const char* what) {
+    std::fprintf(stderr, "%s\nbefore: %s\nafter: %s\n", what,
                  before.toPercentEncoding(" /;=[]\"").constData(),
                  FileContent(path).toPercentEncoding(" /;=[]\"").constData());
     abort();
+  };
+  InstallFreshStore();
+  try {
+    CurrentPlatform().settings->Write(modMain::ApplicationTitle(), kSection,
+                                      QLatin1String(modMain::kImageListContentKey), text);
+  } catch (const ProgramError& error) {
+    report(error.what());
+  }
+  InstallFreshStore();
+  if (modMain::ReadSetting(QLatin1String(modMain::kImageListContentKey)) != text) {
+    report("value not read back");
   }
 }
 

@@ -46,6 +46,11 @@ void tst_IniSettingsStore::valuesComeBackExactlyFromTheFile() {
   // An unquoted list in a hand-edited file reads back as it was written.
   MakeFile(folder, "Zorvane Vistaro 0.2.ini", "[Main]\nImageListLastSelected=/p/a, b.png\n");
   QCOMPARE(fresh.Read(kApplication, "Main", "ImageListLastSelected"), "/p/a, b.png");
+  // A damaged line that QSettings lists but cannot read stops no write.
+  MakeFile(folder, "Zorvane Vistaro 0.2.ini", "\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\1\n");
+  fresh.Write(kApplication, "Main", "ImageListContent", "/p/c.png");
+  QCOMPARE(fresh.Read(kApplication, "Main", "ImageListContent"), "/p/c.png");
+  QCOMPARE(fresh.Read(kApplication, "Main", "ImageListLastSelected"), "/p/a, b.png");
 }
 
 // QSettings serves a file from its cache while the file's size and date
