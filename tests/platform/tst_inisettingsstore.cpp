@@ -46,8 +46,10 @@ void tst_IniSettingsStore::valuesComeBackExactlyFromTheFile() {
   // An unquoted list in a hand-edited file reads back as it was written.
   MakeFile(folder, "Zorvane Vistaro 0.2.ini", "[Main]\nImageListLastSelected=/p/a, b.png\n");
   QCOMPARE(fresh.Read(kApplication, "Main", "ImageListLastSelected"), "/p/a, b.png");
-  // A damaged line that QSettings lists but cannot read stops no write.
-  MakeFile(folder, "Zorvane Vistaro 0.2.ini", "\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\1\n");
+  // Damaged lines that QSettings does not give back as it read them stop
+  // no write.
+  MakeFile(folder, "Zorvane Vistaro 0.2.ini",
+           QByteArrayLiteral("\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\0, y\n"));
   fresh.Write(kApplication, "Main", "ImageListContent", "/p/c.png");
   QCOMPARE(fresh.Read(kApplication, "Main", "ImageListContent"), "/p/c.png");
   QCOMPARE(fresh.Read(kApplication, "Main", "ImageListLastSelected"), "/p/a, b.png");

@@ -150,15 +150,19 @@ Values ReadValues(const QString& file) {
   return values;
 }
 
-// Whether every value that could be read is found unchanged. A damaged
-// key can be listed yet hold nothing readable (a line \k=v is listed as
-// "/k" with no value), and QSettings writes it back under a key it can
-// read: that loses nothing.
+// Whether every value that could be read is found unchanged. QSettings
+// does not give back everything of a damaged file as it read it, but loses
+// nothing: a key listed with no readable value (a line \k=v is listed as
+// "/k") is written back under a key it can read, and a list holding control
+// characters comes back as a list of variants with the same texts.
 bool HoldsAll(const Values& found, const Values& expected) {
   return std::all_of(expected.begin(), expected.end(), [&found](const auto& entry) {
-    if (!entry.second.isValid()) return true;
+    const QVariant& value = entry.second;
+    if (!value.isValid()) return true;
     const auto it = found.find(entry.first);
-    return it != found.end() && it->second == entry.second;
+    if (it == found.end()) return false;
+    return it->second == value || (value.typeId() == QMetaType::QStringList &&
+                                   it->second.toStringList() == value.toStringList());
   });
 }
 
