@@ -90,6 +90,15 @@ QString WindowsProcessInfo::ExecutableName() {
   }
 }
 
+QString WindowsProcessInfo::ExecutablePath() {
+  try {
+    return QString::fromStdWString(win32::ExecutablePath());
+  } catch (const win32::Win32Error&) {
+    // The logon entry then names the program by its bare name.
+    return {};
+  }
+}
+
 bool WindowsProcessInfo::HasInteractiveDisplay() {
   // Tests run Qt offscreen; a message box there would wait for nobody.
   const QByteArray qpa = qgetenv("QT_QPA_PLATFORM");

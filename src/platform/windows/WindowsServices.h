@@ -34,6 +34,7 @@ class WindowsProcessInfo : public ProcessInfo {
  public:
   QString CommandLineText() override;
   QString ExecutableName() override;
+  QString ExecutablePath() override;
   bool HasInteractiveDisplay() override;
   void Trace(const QString& line) override;
 };

@@ -7,8 +7,6 @@
 
 namespace win32 {
 
-namespace {
-
 // Long paths can exceed MAX_PATH; the buffer grows until the name fits.
 std::wstring ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
@@ -22,8 +20,6 @@ std::wstring ExecutablePath() {
     path.resize(path.size() * 2);
   }
 }
-
-}  // namespace
 
 std::wstring CommandLineArgumentsText() { return ArgumentsText(GetCommandLineW()); }
 

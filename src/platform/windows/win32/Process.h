@@ -8,6 +8,9 @@ namespace win32 {
 // program path), joined so that the program's argument list splits them back.
 std::wstring CommandLineArgumentsText();
 
+// Full path of the running executable, in native form.
+std::wstring ExecutablePath();
+
 // Base name of the running executable, without folder and extension.
 std::wstring ExecutableBaseName();
 
