@@ -9,13 +9,15 @@
 #  - the list's own cost: /rotate with n entries minus /rotate with one
 #    entry, both setting a small picture;
 #  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
-#    with every entry selected, and /rotate's steps other than the picture.
+#    with every entry selected, and /rotate's steps other than the picture;
+#  - bench_window: the window's start and close against an empty list's,
+#    adding 20,000 files by pattern, "+" on every entry, "&Remove" of 10,000.
 # The pictures and files are made once under ZV_BENCH_DATA.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 zv_install_packages
 cmake -S "$ZV_ROOT" -B "$ZV_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$ZV_BUILD_DIR" -j "$(nproc)" --target ZVistaro02 zv_runbench bench_selection >&2
+cmake --build "$ZV_BUILD_DIR" -j "$(nproc)" --target ZVistaro02 zv_runbench bench_selection bench_window >&2
 
 runs=${ZV_BENCH_RUNS:-11}
 counts=${ZV_BENCH_COUNTS:-1000 100000 1000000}
@@ -136,5 +138,16 @@ printf '  %10s %8s %8s %8s %8s %8s %8s %8s %8s\n' entries split-q split-u + - re
 for count in $counts; do
   "$ZV_BUILD_DIR/bin/bench_selection" "$links" "$count" |
     awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
+                         n, $1, $2, $3, $4, $5, $6, $7, $8 }'
+done
+
+echo "the window (ms, one run, until idle): start and close with n entries and with none; peak"
+echo "  memory after the long list's window; adding 20,000 files by pattern; \"+\" with every"
+echo "  entry selected; \"&Remove\" with 10,000 selected"
+printf '  %10s %8s %8s %8s %8s %6s %8s %8s %8s\n' entries start start-0 close close-0 MiB \
+  add-20k + remove-10k
+for count in $counts; do
+  "$ZV_BUILD_DIR/bin/bench_window" "$links" "$count" |
+    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %6d %8.1f %8.1f %8.1f\n",
                          n, $1, $2, $3, $4, $5, $6, $7, $8 }'
 done

@@ -1,8 +1,10 @@
 #include "imagelist/ZVRImageList.h"
 
 #include <QHash>
+#include <QThread>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -70,6 +72,33 @@ void ZVRImageList::Add(const QString& FileName) {
   if (KitGlobal().FileExists(FileName)) entries_.append(FileName);
 }
 
+void ZVRImageList::Add(const QStringList& FileNames) {
+  // A stored list can name a million files, and each costs the file system
+  // a lookup: the lookups are shared among threads, each taking a run of
+  // names, and the names found are appended in order afterwards.
+  constexpr qsizetype kLeastPerThread = 4096;
+  const qsizetype count = FileNames.size();
+  const qsizetype threads =
+      std::clamp<qsizetype>(count / kLeastPerThread, 1, std::max(1, QThread::idealThreadCount()));
+  const qsizetype perThread = (count + threads - 1) / threads;
+  std::vector<char> exists(static_cast<size_t>(count));
+  const ZKitGlobal& kit = KitGlobal();
+  const auto check = [&kit, &FileNames, &exists, count, perThread](qsizetype part) {
+    for (qsizetype i = part * perThread; i < std::min(count, (part + 1) * perThread); ++i) {
+      exists[static_cast<size_t>(i)] = kit.FileExists(FileNames[i]);
+    }
+  };
+  {
+    std::vector<std::jthread> helpers;
+    for (qsizetype part = 1; part < threads; ++part) helpers.emplace_back(check, part);
+    check(0);
+  }
+  entries_.reserve(entries_.size() + count);
+  for (qsizetype i = 0; i < count; ++i) {
+    if (exists[static_cast<size_t>(i)]) entries_.append(FileNames[i]);
+  }
+}
+
 void ZVRImageList::Clear() { entries_.clear(); }
 
 int ZVRImageList::Count() const { return static_cast<int>(entries_.size()); }
@@ -92,7 +121,10 @@ void ZVRImageList::FileNames(const StringList* NewValue) {
   Clear();
   if (NewValue == nullptr) return;
   const int count = NewValue->Count();
-  for (int i = 1; i <= count; ++i) Add(NewValue->Item(i));
+  QStringList names;
+  names.reserve(count);
+  for (int i = 1; i <= count; ++i) names.append(NewValue->Item(i));
+  Add(names);
 }
 
 int ZVRImageList::IndexFromContent(const QString& Content) const {

@@ -19,6 +19,9 @@ class ZVRImageList {
  public:
   // Appends the name when it names an existing file; otherwise does nothing.
   void Add(const QString& FileName);
+  // Appends, in their order, the names that name existing files: what Add
+  // of each would do, with the files looked up on every processor core.
+  void Add(const QStringList& FileNames);
   void Clear();
   int Count() const;
   // The entry at a 1-based position; outside 1 to Count() it is error 9.

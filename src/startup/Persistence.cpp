@@ -70,12 +70,15 @@ void LoadImageListSetting() {
     count = loader.Count();
   } catch (const std::exception&) {
   }
+  QStringList names;
+  names.reserve(count);
   for (int i = 1; i <= count; ++i) {
     try {
-      SharedImageList()->Add(loader.Item(i));
+      names.append(loader.Item(i));
     } catch (const std::exception&) {
     }
   }
+  SharedImageList()->Add(names);
 }
 
 QString NextStoredFileName(const QString& FileName) {

@@ -89,8 +89,7 @@ void frmMain::cmdImageListAdd_Click() {
 }
 
 void frmMain::AddEntries(const QStringList& names) {
-  const auto list = modMain::SharedImageList();
-  for (const QString& name : names) list->Add(name);
+  modMain::SharedImageList()->Add(names);
   const int current = CurrentRow();
   RefreshListBox(current == -1 ? 0 : current);
 }

@@ -1,0 +1,164 @@
+// Prints what the window costs with a long stored list, each step timed from
+// the user's action until the window is idle again:
+//  - start: the stored list loaded and the window shown, for COUNT entries
+//    and for an empty list;
+//  - close: the list and the current entry stored, for both;
+//  - the peak resident memory of the process after the long list's window;
+//  - adding 20,000 files by pattern with "&Add" to COUNT entries;
+//  - "+" with every entry selected;
+//  - "&Remove" with 10,000 entries selected.
+//
+//   bench_window FOLDER COUNT
+//
+// FOLDER holds the files 1.jpg to COUNT.jpg (scripts/bench.sh makes them).
+// The settings go to a temporary configuration folder.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "imagelist/ZVRImageList.h"
+#include "kit/StringList.h"
+#include "startup/modMain.h"
+#include "window/frmMain.h"
+
+namespace {
+
+// Runs the event loop until every event the work caused is handled.
+void WaitUntilIdle() {
+  QEventLoop loop;
+  QTimer::singleShot(0, &loop, &QEventLoop::quit);
+  loop.exec();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+double Milliseconds(const std::function<void()>& work) {
+  QElapsedTimer timer;
+  timer.start();
+  work();
+  WaitUntilIdle();
+  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void StoreList(const QStringList& names) {
+  StringList writer;
+  writer.SetSeparator(QStringLiteral("; "));
+  for (const QString& name : names) writer.Add(name);
+  modMain::WriteSetting(QLatin1String(modMain::kImageListContentKey), writer.Text());
+  modMain::WriteSetting(QLatin1String(modMain::kImageListLastSelectedKey),
+                        names.value(names.size() - 2));
+}
+
+template <typename T>
+T* Control(QWidget* window, const char* name) {
+  T* control = window->findChild<T*>(QLatin1String(name));
+  if (control == nullptr) {
+    std::fprintf(stderr, "bench_window: no control %s\n", name);
+    std::exit(1);
+  }
+  return control;
+}
+
+struct OpenClose {
+  double open;
+  double close;
+};
+
+// Start-up in window mode, then closing, as main() and the user do them.
+OpenClose OpenAndClose(const std::function<void(QWidget*)>& whileOpen = nullptr) {
+  modMain::SharedImageList()->Clear();
+  QPointer<frmMain> window;
+  OpenClose times{};
+  times.open = Milliseconds([&window] {
+    modMain::LoadImageListSetting();
+    window = modMain::SharedMainForm().get();
+    window->show();
+  });
+  if (whileOpen) whileOpen(window);
+  times.close = Milliseconds([&window] { window->close(); });
+  return times;
+}
+
+void SelectRows(QListView* list, int first, int last) {
+  const QModelIndex top = list->model()->index(first, 0);
+  const QModelIndex bottom = list->model()->index(last, 0);
+  list->selectionModel()->select(QItemSelection(top, bottom), QItemSelectionModel::ClearAndSelect);
+}
+
+long PeakMebibytes() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc != 3 || std::atoi(argv[2]) < 2) {
+    std::fprintf(stderr, "usage: bench_window FOLDER COUNT (at least 2)\n");
+    return 2;
+  }
+  const QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const int count = std::atoi(argv[2]);
+  QStringList names;
+  for (int i = 1; i <= count; ++i) names.append(folder + QStringLiteral("/%1.jpg").arg(i));
+
+  // 20,000 files for the pattern, made before anything is measured.
+  const QTemporaryDir added;
+  constexpr int kAdded = 20000;
+  for (int i = 0; i < kAdded; ++i) {
+    QFile file(added.filePath(QStringLiteral("%1.png").arg(i)));
+    if (!file.open(QIODevice::WriteOnly)) return 1;
+  }
+
+  StoreList({});
+  const OpenClose empty = OpenAndClose();
+  StoreList(names);
+  int loaded = 0;
+  const OpenClose full = OpenAndClose([&loaded](QWidget* window) {
+    loaded = Control<QListView>(window, "lstImageList")->model()->rowCount();
+  });
+  const long peak = PeakMebibytes();
+  if (loaded != count) {
+    std::fprintf(stderr, "bench_window: %d of %d entries loaded\n", loaded, count);
+    return 1;
+  }
+
+  double add = 0, up = 0, remove = 0;
+  int left = 0;
+  OpenAndClose([&](QWidget* window) {
+    auto* list = Control<QListView>(window, "lstImageList");
+    Control<QLineEdit>(window, "txtImageListAdd")->setText(added.filePath(QStringLiteral("*.png")));
+    add = Milliseconds([window] { Control<QPushButton>(window, "cmdImageListAdd")->click(); });
+    SelectRows(list, 0, list->model()->rowCount() - 1);
+    up = Milliseconds([window] { Control<QPushButton>(window, "cmdImageListUp")->click(); });
+    SelectRows(list, 0, 9999);
+    remove =
+        Milliseconds([window] { Control<QPushButton>(window, "cmdImageListRemove")->click(); });
+    left = list->model()->rowCount();
+  });
+  if (left != count + kAdded - 10000) {
+    std::fprintf(stderr, "bench_window: %d entries left after the commands\n", left);
+    return 1;
+  }
+  std::printf("%8.1f %8.1f %8.1f %8.1f %6ld %8.1f %8.1f %8.1f\n", full.open, empty.open, full.close,
+              empty.close, peak, add, up, remove);
+  return 0;
+}
