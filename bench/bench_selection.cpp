@@ -10,15 +10,13 @@
 // The settings go to a temporary configuration folder.
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QList>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 
+#include "BenchList.h"
 #include "imagelist/ZVRImageList.h"
 #include "kit/StringList.h"
 #include "startup/modMain.h"
@@ -41,16 +39,9 @@ StringList StoredListFormat() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::atoi(argv[2]) < 1) {
-    std::fprintf(stderr, "usage: bench_selection FOLDER COUNT\n");
-    return 2;
-  }
-  const QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  const int count = std::atoi(argv[2]);
-  QStringList names;
-  for (int i = 1; i <= count; ++i) names.append(folder + QStringLiteral("/%1.jpg").arg(i));
+  const BenchList bench(argc, argv, 1);
+  const QStringList& names = bench.Names();
+  const int count = bench.Count();
 
   StringList writer = StoredListFormat();
   for (const QString& name : names) writer.Add(name);

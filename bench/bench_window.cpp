@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "BenchList.h"
 #include "imagelist/ZVRImageList.h"
 #include "kit/StringList.h"
 #include "startup/modMain.h"
@@ -109,16 +110,9 @@ long PeakMebibytes() {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 3 || std::atoi(argv[2]) < 2) {
-    std::fprintf(stderr, "usage: bench_window FOLDER COUNT (at least 2)\n");
-    return 2;
-  }
-  const QTemporaryDir config;
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  const int count = std::atoi(argv[2]);
-  QStringList names;
-  for (int i = 1; i <= count; ++i) names.append(folder + QStringLiteral("/%1.jpg").arg(i));
+  const BenchList bench(argc, argv, 2);
+  const QStringList& names = bench.Names();
+  const int count = bench.Count();
 
   // 20,000 files for the pattern, made before anything is measured.
   const QTemporaryDir added;
@@ -129,6 +123,7 @@ int main(int argc, char** argv) {
   }
 
   StoreList({});
+  OpenAndClose();  // the first window pays for loading fonts and styles
   const OpenClose empty = OpenAndClose();
   StoreList(names);
   int loaded = 0;
