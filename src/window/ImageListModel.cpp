@@ -20,9 +20,15 @@ int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
   std::nth_element(lengths.begin(), lengths.begin() + (measured ? measured - 1 : 0), lengths.end(),
                    std::greater<>());
   const qsizetype shortest = measured ? lengths[measured - 1] : 0;
+  // Names as long as the shortest measured one fill only the places the
+  // longer ones leave: a collection of numbered photos has one length.
+  qsizetype ties = measured - std::count_if(lengths.cbegin(), lengths.cbegin() + measured,
+                                            [shortest](qsizetype n) { return n > shortest; });
   int widest = 0;
   for (const QString& entry : entries) {
-    if (entry.size() >= shortest) widest = std::max(widest, metrics.horizontalAdvance(entry));
+    if (entry.size() > shortest || (entry.size() == shortest && ties-- > 0)) {
+      widest = std::max(widest, metrics.horizontalAdvance(entry));
+    }
   }
   return widest;
 }
