@@ -1,7 +1,6 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QListView>
 #include <QPainter>
@@ -83,8 +82,7 @@ void tst_Rendering::Open(int row) {
 // decoded (off the window's thread).
 QImage tst_Rendering::Inner() {
   box_->grab();
-  QDeadlineTimer deadline(60000);
-  while (box_->Decoding() && !deadline.hasExpired()) QTest::qWait(1);
+  [this] { QTRY_VERIFY_WITH_TIMEOUT(!box_->Decoding(), 60000); }();
   return box_->grab().toImage().copy(box_->contentsRect()).convertToFormat(QImage::Format_RGB32);
 }
 
