@@ -1,110 +1,153 @@
 #include <QDir>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "WallpaperTestSupport.h"
+#include "platform/linux/wallpaper/GSettingsWallpaper.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
+#include "support/TestSupport.h"
 
-Q_DECLARE_METATYPE(Desktop)
+namespace {
+
+const QByteArray kTwoMonitors = R"(<channel name="xfce4-desktop" version="1.0">
+<property name="backdrop" type="empty"><property name="screen0" type="empty">
+<property name="monitorHDMI-1" type="empty"><property name="workspace0" type="empty">
+<property name="image-style" type="int" value="5"/>
+<property name="last-image" type="string" value="/old/one.png"/></property></property>
+<property name="monitoreDP-1" type="empty"><property name="workspace1" type="empty">
+<property name="last-image" type="string" value="/old/two.png"/></property></property>
+</property></property></channel>)";
+
+// The file GLib's keyfile back-end keeps, as another process would read it.
+QString Keyfile() {
+  QFile file(qEnvironmentVariable("XDG_CONFIG_HOME") + "/glib-2.0/settings/keyfile");
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+}  // namespace
 
 class tst_WallpaperChoice : public QObject {
   Q_OBJECT
 
  private slots:
   void initTestCase();
-  void detectDesktop_data();
-  void detectDesktop();
-  void sessionPicksItsBackEnd_data();
-  void sessionPicksItsBackEnd();
+  void sessionPicksItsRoute_data();
+  void sessionPicksItsRoute();
+  void gsettingsWritesBothKeysOrRefuses();
 
  private:
   QTemporaryDir dir_;
   QString picture_;
+  PrivateXServer server_{QStringLiteral("320x240x24")};
 };
 
 void tst_WallpaperChoice::initTestCase() {
+  // Before GLib picks its back-end: values go to a file in the temporary
+  // XDG_CONFIG_HOME that run-isolated.sh gives every test.
+  qputenv("GSETTINGS_BACKEND", "keyfile");
+  QVERIFY(qEnvironmentVariable("XDG_CONFIG_HOME").startsWith(QDir::tempPath()));
+  QVERIFY(!server_.Display().isEmpty());
   QImage image(16, 16, QImage::Format_RGB32);
   image.fill(Qt::yellow);
-  picture_ = dir_.filePath("wall paper.png");
+  picture_ = dir_.filePath("wall paper #1.png");
   QVERIFY(image.save(picture_, "png"));
 }
 
-void tst_WallpaperChoice::detectDesktop_data() {
-  QTest::addColumn<QString>("xdgCurrentDesktop");
-  QTest::addColumn<bool>("swaySocket");
-  QTest::addColumn<Desktop>("desktop");
-  QTest::newRow("Ubuntu's GNOME") << "ubuntu:GNOME" << false << Desktop::kGnome;
-  QTest::newRow("GNOME Classic") << "GNOME-Classic:GNOME" << false << Desktop::kGnome;
-  QTest::newRow("first recognised name wins") << "Budgie:GNOME" << false << Desktop::kBudgie;
-  QTest::newRow("Unity") << "Unity" << false << Desktop::kUnity;
-  QTest::newRow("Cinnamon") << "X-Cinnamon" << false << Desktop::kCinnamon;
-  QTest::newRow("MATE") << "MATE" << false << Desktop::kMate;
-  QTest::newRow("Plasma") << "KDE" << false << Desktop::kKde;
-  QTest::newRow("XFCE") << "XFCE" << false << Desktop::kXfce;
-  QTest::newRow("LXQt") << "LXQt" << false << Desktop::kLxqt;
-  QTest::newRow("LXDE") << "LXDE" << false << Desktop::kLxde;
-  QTest::newRow("sway by name") << "sway" << false << Desktop::kSway;
-  QTest::newRow("sway by its socket") << "" << true << Desktop::kSway;
-  QTest::newRow("a named desktop beats the socket") << "GNOME" << true << Desktop::kGnome;
-  QTest::newRow("window manager") << "i3" << false << Desktop::kNone;
-  QTest::newRow("nothing named") << "" << false << Desktop::kNone;
-}
-
-void tst_WallpaperChoice::detectDesktop() {
-  QFETCH(QString, xdgCurrentDesktop);
-  QFETCH(bool, swaySocket);
-  QFETCH(Desktop, desktop);
-  QCOMPARE(DetectDesktop(xdgCurrentDesktop, swaySocket), desktop);
-}
-
-// Each row runs the back-end that a session with these variables gets, in a
-// process of its own, and checks its answer and the reason it traced.
-void tst_WallpaperChoice::sessionPicksItsBackEnd_data() {
+void tst_WallpaperChoice::sessionPicksItsRoute_data() {
   QTest::addColumn<QStringList>("variables");
+  QTest::addColumn<QByteArray>("channel");  // XFCE's stored settings; empty: none
   QTest::addColumn<bool>("accepted");
   QTest::addColumn<QString>("traced");
-  const QString noDisplay = QStringLiteral("DISPLAY=:69.0-absent");
-  QTest::newRow("GNOME through the keyfile back-end")
-      << QStringList{"XDG_CURRENT_DESKTOP=ubuntu:GNOME", "GSETTINGS_BACKEND=keyfile"} << true << "";
-  QTest::newRow("missing schema is a refusal, not an abort")
-      << QStringList{"XDG_CURRENT_DESKTOP=GNOME", "GSETTINGS_BACKEND=keyfile",
-                     "GSETTINGS_SCHEMA_DIR=" + dir_.filePath("empty"),
-                     "XDG_DATA_DIRS=" + dir_.filePath("empty")}
-      << false << "is not installed";
+  QTest::addColumn<QStringList>("properties");  // XFCE's settings after; %1: the picture
+  const QString display = "DISPLAY=" + server_.Display();
+  QTest::newRow("Ubuntu's GNOME through the keyfile back-end")
+      << QStringList{"XDG_CURRENT_DESKTOP=ubuntu:GNOME"} << QByteArray() << true << ""
+      << QStringList();
   QTest::newRow("settings that would not be kept are a refusal")
-      << QStringList{"XDG_CURRENT_DESKTOP=MATE", "GSETTINGS_BACKEND=memory"} << false
-      << "would not be kept";
-  QTest::newRow("Plasma's refusal never falls back to the root window")
-      << QStringList{"XDG_CURRENT_DESKTOP=KDE", noDisplay,
-                     "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_.filePath("no-bus")}
-      << false << "Plasma";
+      << QStringList{"XDG_CURRENT_DESKTOP=MATE", "GSETTINGS_BACKEND=memory"} << QByteArray()
+      << false << "would not be kept" << QStringList();
+  // A named desktop counts before a sway socket; Plasma's refusal never
+  // falls back to the root window.
+  QTest::newRow("Plasma, with a sway socket and a display")
+      << QStringList{"XDG_CURRENT_DESKTOP=KDE", "SWAYSOCK=/absent", display} << QByteArray()
+      << false << "Plasma" << QStringList();
   QTest::newRow("sway by its socket, with a display")
-      << QStringList{"SWAYSOCK=" + dir_.filePath("no-sway"), noDisplay} << false << "sway";
+      << QStringList{"SWAYSOCK=/absent", display} << QByteArray() << false << "sway"
+      << QStringList();
   QTest::newRow("unknown desktop with a display uses X11")
-      << QStringList{"XDG_CURRENT_DESKTOP=openbox", noDisplay} << false << "X display";
-  QTest::newRow("unknown desktop without a display")
-      << QStringList{"XDG_CURRENT_DESKTOP=openbox"} << false << "no desktop";
+      << QStringList{"XDG_CURRENT_DESKTOP=openbox", display} << QByteArray() << true << ""
+      << QStringList();
+  QTest::newRow("XFCE: every existing wallpaper property, and nothing else")
+      << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << kTwoMonitors << true << ""
+      << QStringList{"/backdrop/screen0/monitorHDMI-1/workspace0/image-style=5",
+                     "/backdrop/screen0/monitorHDMI-1/workspace0/last-image=%1",
+                     "/backdrop/screen0/monitoreDP-1/workspace1/last-image=%1"};
+  // Xvfb has one output, named "screen".
+  QTest::newRow("XFCE, none yet: one property for every output")
+      << QStringList{"XDG_CURRENT_DESKTOP=XFCE", display} << QByteArray() << true << ""
+      << QStringList{"/backdrop/screen0/monitorscreen/workspace0/last-image=%1"};
+  QTest::newRow("XFCE, none yet and no output to name one after")
+      << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << QByteArray() << false << "no display output"
+      << QStringList();
 }
 
-void tst_WallpaperChoice::sessionPicksItsBackEnd() {
+// Each row runs wallpaper_probe, which sets the picture through the route
+// that a session with these variables gets, as the program's start-up builds
+// it, on a bus of the row's own (exit status 0: accepted, 3: refused, the
+// reasons on stderr, kept in a file apart from the bus's own messages);
+// xfconf-query then lists XFCE's settings on that bus.
+void tst_WallpaperChoice::sessionPicksItsRoute() {
   QFETCH(QStringList, variables);
+  QFETCH(QByteArray, channel);
   QFETCH(bool, accepted);
   QFETCH(QString, traced);
-  QDir(dir_.path()).mkpath("empty");
-  QProcessEnvironment environment = CleanEnvironment();
+  QFETCH(QStringList, properties);
+  const QString config = dir_.filePath(QTest::currentDataTag());
+  const QString folder = config + "/xfce4/xfconf/xfce-perchannel-xml";
+  QVERIFY(QDir().mkpath(folder));
+  if (!channel.isEmpty()) MakeFile(folder, "xfce4-desktop.xml", channel);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"XDG_CURRENT_DESKTOP", "SWAYSOCK", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    environment.remove(name);
+  }
+  environment.insert("XDG_CONFIG_HOME", config);
+  environment.insert("XDG_CONFIG_DIRS", dir_.filePath("none"));
   for (const QString& variable : variables) {
-    const qsizetype equals = variable.indexOf('=');
-    environment.insert(variable.left(equals), variable.mid(equals + 1));
+    environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
   }
-  const ProbeResult result = RunProbe(picture_, environment);
-  QVERIFY2(result.exitCode == 0 || result.exitCode == 3, result.trace.constData());
-  QCOMPARE(result.accepted, accepted);
-  if (traced.isEmpty()) {
-    QCOMPARE(result.trace, QByteArray());
-  } else {
-    QVERIFY2(result.trace.contains(traced.toUtf8()), result.trace.constData());
+  QProcess probe;
+  probe.setProcessEnvironment(environment);
+  probe.start("dbus-run-session", {"--", "sh", "-c",
+                                   "\"$0\" \"$1\" 2>\"$2\"; s=$?; "
+                                   "xfconf-query -c xfce4-desktop -lv 2>/dev/null; exit $s",
+                                   ZV_WALLPAPER_PROBE, picture_, config + "/trace"});
+  QVERIFY(probe.waitForFinished(60000));
+  QFile traceFile(config + "/trace");
+  QVERIFY(traceFile.open(QIODevice::ReadOnly));
+  const QByteArray trace = traceFile.readAll();
+  QCOMPARE(probe.exitCode(), accepted ? 0 : 3);
+  QVERIFY2(traced.isEmpty() ? trace.isEmpty() : trace.contains(traced.toUtf8()), trace);
+  QStringList listed;
+  for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
+    if (!line.isEmpty()) listed << QString(line).replace(QRegularExpression("^(\\S+)\\s+"), "\\1=");
   }
+  QCOMPARE(listed, properties.replaceInStrings("%1", picture_));
+}
+
+void tst_WallpaperChoice::gsettingsWritesBothKeysOrRefuses() {
+  QVERIFY(GSettingsWallpaper(GnomeBackground()).Set(picture_));
+  const QString uri = "='file://" + dir_.path() + "/wall%20paper%20%231.png'";
+  const QString kept = Keyfile();
+  QVERIFY2(kept.contains("picture-uri" + uri) && kept.contains("picture-uri-dark" + uri),
+           qPrintable(kept));
+  TraceRecorder trace;
+  QVERIFY(!GSettingsWallpaper({"org.zvistaro.absent", "picture-uri", nullptr, true}).Set(picture_));
+  QVERIFY(!GSettingsWallpaper({"org.gnome.desktop.background", "no-such-key", nullptr, true})
+               .Set(picture_));
+  QCOMPARE(trace.Lines().size(), 2);
+  QCOMPARE(Keyfile(), kept);
 }
 
 QTEST_GUILESS_MAIN(tst_WallpaperChoice)
