@@ -1,7 +1,6 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QListView>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -174,8 +173,8 @@ void tst_Rendering::fileThatChangesBetweenRepaints() {
 }
 
 // A picture that takes long to decode is decoded off the window's thread:
-// the box stays cleared meanwhile, a paint takes no time, and the window
-// closes at once.
+// the box is painted cleared while the decode still runs, and the window
+// closes with the decode in flight.
 void tst_Rendering::slowPictureNeverBlocksTheWindow() {
   QImage slow(8000, 8000, QImage::Format_Grayscale8);
   slow.fill(0);
@@ -183,15 +182,10 @@ void tst_Rendering::slowPictureNeverBlocksTheWindow() {
   slow = QImage();
   modMain::SharedImageList()->Add(dir_->filePath("slow.png"));
   Open(0);
-  QElapsedTimer timer;
-  timer.start();
   const QImage first = box_->grab().toImage().copy(box_->contentsRect());
-  const qint64 paint = timer.elapsed();
-  QVERIFY(box_->Decoding());
+  QVERIFY2(box_->Decoding(), "the paint waited for the decode");
   QCOMPARE(first.convertToFormat(QImage::Format_RGB32), Line(QString()));
-  timer.restart();
   QVERIFY(driver_.Close());
-  QVERIFY2(paint < 500 && timer.elapsed() < 500, "the window waited for the decode");
 }
 
 // The box is drawn again by itself once the entry the keyboard moved to is
