@@ -31,6 +31,7 @@ class tst_ZVRImageList : public QObject {
   void members_data();
   void members();
   void selectionCommandsMatchEntryByEntry();
+  void addingManyKeepsWhatAddingEachKeeps();
   void nextStoredFileName_data();
   void nextStoredFileName();
 
@@ -158,6 +159,17 @@ void tst_ZVRImageList::selectionCommandsMatchEntryByEntry() {
       QCOMPARE(Entries(down), Entries(list));
     }
   }
+}
+
+// A long list added at once has its files looked up by several threads.
+void tst_ZVRImageList::addingManyKeepsWhatAddingEachKeeps() {
+  QStringList names;
+  for (int i = 0; i < 30011; ++i)
+    names.append(Path(i % 7 == 3 ? QString("missing") : QString("ABCD")[i % 4]));
+  ZVRImageList all, each;
+  all.Add(names);
+  for (const QString& name : names) each.Add(name);
+  QCOMPARE(Entries(all), Entries(each));
 }
 
 void tst_ZVRImageList::nextStoredFileName_data() {
