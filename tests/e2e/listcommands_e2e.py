@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""The real program's window under its own X server: names typed with X input
-are stored absolute and in order when the window manager closes the window
-(WM_DELETE_WINDOW), and the program ends with 0.
-
-Usage: listcommands_e2e.py <path of ZVistaro02>, with XDG_CONFIG_HOME set to a
-folder of its own (run-isolated.sh does that)."""
+# The real program's window under its own X server: names typed with X input
+# are stored absolute and in order when the window manager closes the window
+# (WM_DELETE_WINDOW), and the program ends with 0.
+#
+# Usage: listcommands_e2e.py <path of ZVistaro02>, with XDG_CONFIG_HOME set to
+# a folder of its own (run-isolated.sh does that).
 
 import os
 import re
@@ -15,18 +15,9 @@ import tempfile
 from Xlib import X, display, protocol
 
 
-def close_window(env, wid):
-    """Asks the window to close as a window manager does."""
-    connection = display.Display(env["DISPLAY"])
-    window = connection.create_resource_object("window", int(wid))
-    message = [connection.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]
-    window.send_event(protocol.event.ClientMessage(
-        window=window, client_type=connection.intern_atom("WM_PROTOCOLS"), data=(32, message)))
-    connection.close()
-
-
+# Types a relative name and a relative pattern, each added with Enter, then
+# closes the window; returns the exit status.
 def run(program, pictures, env):
-    """Types a relative name and a relative pattern, each added with Enter."""
     viewer = subprocess.Popen([program], env=env, cwd=pictures)
     try:
         wid = subprocess.run(
@@ -34,19 +25,22 @@ def run(program, pictures, env):
             env=env, check=True, timeout=30, capture_output=True, text=True).stdout.split()[0]
         # A click into the text box, its centre at the design size and 96 dots an inch.
         for command in (["windowfocus", "--sync", wid, "mousemove", "--window", wid, "347", "199",
-                         "click", "1"],
-                        ["type", "--delay", "20", "with blank.png"], ["key", "Return", "ctrl+a"],
-                        ["type", "--delay", "20", "*.png"], ["key", "Return"]):
+                         "click", "1"], ["type", "--delay", "20", "with blank.png"],
+                        ["key", "Return", "ctrl+a"], ["type", "--delay", "20", "*.png"],
+                        ["key", "Return"]):
             subprocess.run(["xdotool", *command], env=env, check=True)
-        close_window(env, wid)
+        connection = display.Display(env["DISPLAY"])
+        window = connection.create_resource_object("window", int(wid))
+        close = [connection.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]
+        window.send_event(protocol.event.ClientMessage(
+            window=window, client_type=connection.intern_atom("WM_PROTOCOLS"), data=(32, close)))
+        connection.close()  # sends the request
         return viewer.wait(timeout=30)
     finally:
         viewer.kill()
 
 
 def main():
-    program = os.path.abspath(sys.argv[1])
-    settings = os.path.join(os.environ["XDG_CONFIG_HOME"], "Zorvane Vistaro 0.2.ini")
     ready, told = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-nolisten", "tcp"],
                               pass_fds=[told], stderr=subprocess.DEVNULL)
@@ -60,7 +54,8 @@ def main():
         with tempfile.TemporaryDirectory() as pictures:
             for name in ["b.png", "a.png", "A.PNG", ".hidden.png", "with blank.png"]:
                 open(os.path.join(pictures, name), "w").close()
-            status = run(program, pictures, env)
+            status = run(os.path.abspath(sys.argv[1]), pictures, env)
+            settings = os.path.join(os.environ["XDG_CONFIG_HOME"], "Zorvane Vistaro 0.2.ini")
             with open(settings, encoding="utf-8") as stored:
                 line = re.search(r"^ImageListContent=(.*)$", stored.read(), re.MULTILINE)
             # The stored names, whatever quoting the settings file adds.
@@ -75,5 +70,4 @@ def main():
     print("PASS: typed names were stored absolute and in order when the window closed")
 
 
-if __name__ == "__main__":
-    main()
+main()

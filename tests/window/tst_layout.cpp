@@ -1,5 +1,8 @@
 #include <QTest>
 
+#include <algorithm>
+#include <iterator>
+
 #include "window/Layout.h"
 
 namespace {
@@ -7,15 +10,17 @@ namespace {
 // Design sizes of the controls the layout keeps; frames reported as requested.
 LayoutInput DesignInput(float width, float height) {
   const FrameRects frames = ComputeFrames(width, height);
-  return {false,
-          width,
-          height,
-          {frames.imageView.width, frames.imageView.height},
-          {frames.imageList.width, frames.imageList.height},
-          {660, 195},
-          315,
-          285,
-          {{855, 255}, {255, 255}, {255, 255}, {495, 255}, {255, 255}}};
+  LayoutInput in;
+  in.clientWidth = width;
+  in.clientHeight = height;
+  in.imageViewFrame = {frames.imageView.width, height};
+  in.imageListFrame = {frames.imageList.width, height};
+  in.chkView = {660, 195};
+  in.cboViewHeight = 315;
+  in.txtImageListAddHeight = 285;
+  const TwipSize buttons[] = {{855, 255}, {255, 255}, {255, 255}, {495, 255}, {255, 255}};
+  std::copy(std::begin(buttons), std::end(buttons), in.buttons);
+  return in;
 }
 
 }  // namespace
@@ -42,20 +47,9 @@ void tst_Layout::rectangles_data() {
                                                64,   192,  4113, 2654, 3322, 2876, 855,  255,
                                                2939, 2876, 255,  255,  2620, 2876, 255,  255,
                                                1997, 2876, 495,  255,  1678, 2876, 255,  255};
-  // Half of an odd width, 4312.5 twips, is requested; the frames report 288
-  // and 283 whole pixels.
-  LayoutInput in = DesignInput(8625, 3195);
-  in.imageViewFrame = {4320, 3195};
-  in.imageListFrame = {4245, 3195};
-  QTest::newRow("frame sizes read back carry into their controls")
-      << in
-      << QList<float>{0,    0,    4312.5, 3195, 4376.5, 0,    4248.5, 3195, 64,   2816, 660,  195,
-                      788,  2816, 3468,   315,  64,     192,  4192,   2624, 64,   2846, 1554, 285,
-                      64,   192,  4117,   2654, 3326,   2876, 855,    255,  2943, 2876, 255,  255,
-                      2624, 2876, 255,    255,  2001,   2876, 495,    255,  1682, 2876, 255,  255};
   // Large system fonts can make controls larger than the room left for them;
   // a size below zero must not reach the window system.
-  in = DesignInput(7500, 300);
+  LayoutInput in = DesignInput(7500, 300);
   in.cboViewHeight = 600;
   in.txtImageListAddHeight = 600;
   in.buttons[kButtonRemove] = {4000, 255};
