@@ -34,7 +34,8 @@ def run(program, pictures, env):
         close = [connection.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]
         window.send_event(protocol.event.ClientMessage(
             window=window, client_type=connection.intern_atom("WM_PROTOCOLS"), data=(32, close)))
-        connection.close()  # sends the request
+        connection.sync()  # the request has reached the server
+        connection.close()
         return viewer.wait(timeout=30)
     finally:
         viewer.kill()
