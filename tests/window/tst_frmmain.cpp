@@ -1,226 +1,340 @@
 #include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
-#include <QResizeEvent>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QTemporaryFile>
+#include <QtTest>
 
-#include "display/DisplayBox.h"
+#include <deque>
+
 #include "imagelist/ZVRImageList.h"
-#include "startup/VersionText.h"
+#include "kit/FileDialog.h"
 #include "support/TestSupport.h"
-#include "window/Layout.h"
 #include "window/WindowDriver.h"
 
 namespace {
 
 const QString kLastSelected = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
-const QString kContent = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListContent");
-const char* const kButtons[] = {"cmdImageListRemove", "cmdImageListDown", "cmdImageListUp",
-                                "cmdImageListAdd", "cmdImageListAddOpen"};
+
+QStringList Names(const char* names) { return QString(names).split(' ', Qt::SkipEmptyParts); }
 
 }  // namespace
 
+// The main window driven as a user drives it, on the shared image list, with
+// a recording platform.
 class tst_frmMain : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+  void initTestCase();
+  void init() { platform_ = std::make_unique<FakePlatform>(); }
   void cleanup() {
     if (driver_.IsOpen()) QVERIFY(driver_.Close());
+    platform_.reset();
   }
-  void controlsCaptionsAndTabOrder();
-  void accessKeysAndEnterPressesAdd();
-  void geometryFollowsTheLayout();
-  void minimumAndMinimisedWindow();
-  void closeAndReopenRestoresListAndCurrentEntry();
-  void staleOrMissingSelectionLeavesNoCurrentEntry();
+  void listCommands_data();
+  void listCommands();
+  void doubleClickOrMenuSetsTheWallpaper();
+  void dialogAddsChosenFilesAndRemembersItsFolder();
+  void keyboardReachesEveryControl();
+  void layoutFollowsTheWindowSize();
+  void closingStoresAndReopeningRestoresTheCurrentEntry();
 
  private:
-  void Start() { QVERIFY(driver_.Start()); }
-  void Close() { QVERIFY(driver_.Close()); }
-  template <typename T = QWidget>
-  T* Control(const char* name) {
-    return driver_.Control<T>(name);
+  QStringList Paths(const QStringList& names) const {
+    QStringList paths;
+    for (const QString& name : names) paths.append(dir_.path() + '/' + name);
+    return paths;
   }
-  QListView* List() { return Control<QListView>("lstImageList"); }
-  int RowCount() { return List()->model()->rowCount(); }
-  int CurrentRow() { return List()->currentIndex().row(); }
-  void SetCurrentRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
-  QString Stored(const QString& key) { return platform_.settings->values.value(key, "(none)"); }
+  void Open(const QStringList& names) {
+    for (const QString& path : Paths(names)) modMain::SharedImageList()->Add(path);
+    QVERIFY(driver_.Start());
+  }
+  QListView* List() const { return driver_.Control<QListView>("lstImageList"); }
+  QLineEdit* Text() const { return driver_.Control<QLineEdit>("txtImageListAdd"); }
+  QPoint Row(int row) const { return List()->visualRect(List()->model()->index(row, 0)).center(); }
+  QPushButton* Button(const QString& caption) const {
+    for (auto* button : driver_.Window()->findChildren<QPushButton*>()) {
+      if (button->text() == caption) return button;
+    }
+    qFatal("no button %s", qPrintable(caption));
+  }
+  QStringList Entries() const {
+    QStringList shown;
+    for (int i = 0; i < List()->model()->rowCount(); ++i)
+      shown << List()->model()->index(i, 0).data().toString();
+    return shown;
+  }
+  QString Stored(const QString& key) const {
+    return platform_->settings->values.value(key, "none");
+  }
 
-  FakePlatform platform_;
-  std::unique_ptr<QTemporaryDir> dir_;
+  QTemporaryDir dir_;
+  std::unique_ptr<FakePlatform> platform_;
   WindowDriver driver_;
 };
 
-void tst_frmMain::controlsCaptionsAndTabOrder() {
-  Start();
-  QCOMPARE(driver_.Window()->windowTitle(), modMain::VersionTitle());
-  QCOMPARE(driver_.Window()->windowIcon().availableSizes(), QList<QSize>({{16, 16}, {32, 32}}));
-  QCOMPARE(Control<QGroupBox>("fraImageView")->title(), QStringLiteral("Image View"));
-  QCOMPARE(Control<QGroupBox>("fraImageList")->title(), QStringLiteral("Image &List"));
-  QCOMPARE(Control<QCheckBox>("chkView")->text(), QStringLiteral("&View"));
-  QVERIFY(Control<QCheckBox>("chkView")->isChecked());
-  QStringList captions;
-  for (const char* name : kButtons) captions << Control<QPushButton>(name)->text();
-  QCOMPARE(captions, QStringList({"&Remove", "-", "+", "&Add", "..."}));
-  QCOMPARE(Control<QListView>("lstImageList")->selectionMode(),
-           QAbstractItemView::ExtendedSelection);
-  auto* modes = Control<QComboBox>("cboView");
-  QVERIFY(!modes->isEditable());
-  QStringList entries;
-  for (int i = 0; i < modes->count(); ++i) entries << modes->itemText(i);
-  QCOMPARE(entries, QStringList({"Original", "Centered", "Stretched", "Proportionally Stretched",
-                                 "Repeated", "Repeated Prop. Stretched"}));
-  QCOMPARE(modes->currentIndex(), 0);
-  // The display box belongs to the window and lies in front of its frame.
-  auto* box = Control<DisplayBox>("vistaro");
-  QCOMPARE(box->frameShadow(), QFrame::Sunken);
-  QVERIFY(driver_.Window()->children().indexOf(box) >
-          driver_.Window()->children().indexOf(Control("fraImageView")));
+void tst_frmMain::initTestCase() {
+  for (const char* name :
+       {"A", "B", "C", "D", "a.bmp", "b.bmp", "A.BMP", ".hidden.bmp", "a;b.bmp", "c.dib",
+        "sub.bmp/inner.bmp", "pictures/z.png", "pictures/B.jpg", "pictures/a.JPG",
+        "pictures/.hidden.png", "pictures/notes.txt", "pictures/sub.png/inner.png"}) {
+    QVERIFY(QDir(dir_.path()).mkpath(QFileInfo(name).path()));
+    MakeFile(dir_.path(), name);
+  }
+  // Relative names are taken as relative to the program's current folder.
+  QVERIFY(QDir::setCurrent(dir_.path()));
+}
 
+void tst_frmMain::listCommands_data() {
+  QTest::addColumn<QStringList>("before");
+  QTest::addColumn<QList<int>>("selected");  // clicked in this order
+  QTest::addColumn<int>("current");
+  QTest::addColumn<QString>("text");     // in the text box; for "drop" the dropped names
+  QTest::addColumn<QString>("command");  // a button's caption, a key, or "drop"
+  QTest::addColumn<QStringList>("after");
+  QTest::addColumn<int>("currentAfter");
+  // Entries are names in the test folder, separated by blanks.
+  const auto row = [](const char* name, const char* before, const QList<int>& selected, int current,
+                      const QString& text, const char* command, const char* after,
+                      int currentAfter) {
+    QTest::newRow(name) << Names(before) << selected << current << text << QString(command)
+                        << Names(after) << currentAfter;
+  };
+  const QString dir = dir_.path();
+  row("Return adds the typed file; the first entry of an empty list becomes current", "", {}, -1,
+      dir + "/a;b.bmp", "Return", "a;b.bmp", 0);
+  row("Enter on a button presses Add; a duplicate is added, the current entry kept", "a.bmp b.bmp",
+      {}, 1, dir + "/a.bmp", "Enter", "a.bmp b.bmp a.bmp", 1);
+  row("pattern: plain files of that name and case in order, the folder as typed", "c.dib", {}, 0,
+      dir + "//*.bmp", "&Add", "c.dib /a.bmp /a;b.bmp /b.bmp", 0);
+  row("a relative name is stored absolute", "", {}, -1, "sub.bmp/../D", "&Add", "D", 0);
+  row("a relative pattern is stored absolute", "", {}, -1, "sub.bmp/../*.dib", "&Add", "c.dib", 0);
+  for (const auto& [name, text] : {std::pair("no valid file: empty", QString()),
+                                   {"no valid file: a folder", dir + "/sub.bmp"},
+                                   {"no valid file: no match", dir + "/*.gif"},
+                                   {"no valid file: no such folder", dir + "/missing/*.bmp"},
+                                   {"no valid file: nothing after the separator", dir + "/"}}) {
+    row(name, "a.bmp", {}, 0, text, "&Add", "a.bmp", 0);
+  }
+  row("block up, the current entry moves with it", "A B C D", {1, 2}, 2, "", "+", "B C A D", 1);
+  row("block down, a current entry outside it stays", "A B C D", {1, 2}, 0, "", "-", "A D B C", 0);
+  row("the current entry passed by goes with its entry", "A B C D", {1}, 0, "", "+", "B A C D", 1);
+  row("first two up wrap to the end", "A B C D", {0, 1}, 3, "", "+", "C D A B", 1);
+  row("last two down wrap to the front", "A B C D", {2, 3}, 3, "", "-", "C D A B", 1);
+  row("selected in reverse order, no current entry", "A B C D", {2, 1}, -1, "", "+", "B C A D", -1);
+  // The list moves the first entry of a name, whichever duplicate is selected;
+  // the current entry follows its row, not its name.
+  row("duplicate: the first one wraps, the current second one stays", "A B A C", {2}, 2, "", "+",
+      "B A C A", 1);
+  row("duplicate: the current first one wraps", "A B A C", {2}, 0, "", "+", "B A C A", 3);
+  row("duplicate down: the current second one keeps its place", "A B A C", {0}, 2, "", "-",
+      "B A A C", 2);
+  row("remove: the next entry takes the current one's place", "A B C D", {2, 0}, 2, "", "&Remove",
+      "B D", 1);
+  row("remove the current last entry: the new last one", "A B C D", {3}, 3, "", "&Remove", "A B C",
+      2);
+  row("Delete key removes, before the current entry", "A B C D", {0}, 3, "", "Delete", "B C D", 2);
+  row("remove a duplicate: the current second one stays", "A B A C", {2}, 2, "", "&Remove", "B A C",
+      1);
+  row("remove everything", "A B", {0, 1}, 1, "", "&Remove", "", -1);
+  row("nothing selected: + changes nothing", "A B C", {}, 1, "", "+", "A B C", 1);
+  row("nothing selected: Remove changes nothing", "A B C", {}, 1, "", "&Remove", "A B C", 1);
+  // A folder adds its pictures by name: no hidden file, no sub-folder, no
+  // other file; a web address adds nothing.
+  row("drop a folder and a file", "b.bmp", {}, -1, "pictures D", "drop",
+      "b.bmp pictures/B.jpg pictures/a.JPG pictures/z.png D", 0);
+}
+
+void tst_frmMain::listCommands() {
+  QFETCH(QStringList, before);
+  QFETCH(QList<int>, selected);
+  QFETCH(int, current);
+  QFETCH(QString, text);
+  QFETCH(QString, command);
+  QFETCH(QStringList, after);
+  QFETCH(int, currentAfter);
+  Open(before);
+  for (qsizetype i = 0; i < selected.size(); ++i) {
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton,
+                      i == 0 ? Qt::NoModifier : Qt::ControlModifier, Row(selected[i]));
+  }
+  List()->selectionModel()->setCurrentIndex(List()->model()->index(current, 0),
+                                            QItemSelectionModel::NoUpdate);
+  Text()->setText(text);
+  if (command == "Return") {
+    QTest::keyClick(Text(), Qt::Key_Return);
+  } else if (command == "Enter") {
+    QTest::keyClick(Button("+"), Qt::Key_Enter);
+  } else if (command == "Delete") {
+    QTest::keyClick(List(), Qt::Key_Delete);
+  } else if (command == "drop") {
+    QMimeData data;
+    QList<QUrl> urls{QUrl("https://example.org/x.png")};
+    for (const QString& path : Paths(Names(qPrintable(text))))
+      urls.append(QUrl::fromLocalFile(path));
+    data.setUrls(urls);
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(List()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(List()->viewport(), &drop);
+  } else {
+    QTest::mouseClick(Button(command), Qt::LeftButton);
+  }
+  QCOMPARE(Entries(), Paths(after));
+  QCOMPARE(List()->currentIndex().row(), currentAfter);
+  QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
+  QCOMPARE(Text()->text(), text);
+  QStringList shown;
+  for (const auto& message : platform_->messages->shown) {
+    shown << QStringLiteral("%1 %2 %3").arg(message.prompt).arg(message.style).arg(message.caption);
+  }
+  const bool refused = command == "&Add" && after == before;
+  QCOMPARE(shown, refused ? QStringList{"No Valid File. 0 Zorvane Vistaro 0.2"} : QStringList());
+}
+
+// The entry becomes the wallpaper through the rotation's own path: it is
+// remembered as the last one, and a refusal is reported, not swallowed.
+void tst_frmMain::doubleClickOrMenuSetsTheWallpaper() {
+  Open({"a.bmp", "b.bmp"});
+  platform_->wallpaper->refusedFiles = Paths({"a.bmp"});
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, Row(1));
+  QTest::mouseDClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, Row(1));
+  QTimer::singleShot(0, this, [] {
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+  });
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, Row(0), List()->viewport()->mapToGlobal(Row(0)));
+  QCoreApplication::sendEvent(List()->viewport(), &menu);
+  QCOMPARE(platform_->wallpaper->setFiles, Paths({"b.bmp", "a.bmp"}));
+  QCOMPARE(Stored(kLastSelected), Paths({"b.bmp"}).value(0));
+  QCOMPARE(platform_->messages->shown.size(), 1);
+  const QString report = platform_->messages->shown[0].prompt;
+  QVERIFY2(report.startsWith("ZVistaro02: Error -2147213312 - Unexpected internal error\r\n") &&
+               report.contains(Paths({"a.bmp"}).value(0)),
+           qPrintable(report));
+  QCOMPARE(platform_->messages->shown[0].style, 16);
+}
+
+void tst_frmMain::dialogAddsChosenFilesAndRemembersItsFolder() {
+  QTemporaryFile first("/zvistaro-XXXXXX.bmp"), second("/zvistaro-XXXXXX.bmp");
+  if (!first.open() || !second.open()) QSKIP("the root folder is not writable here");
+  QTemporaryDir other;
+  std::deque<FileDialog::Answer> answers = {{true, Paths({"gone1", "gone2"}), other.path()},
+                                            {false, Paths({"D"}), dir_.path()},
+                                            {true, Paths({"c.dib", "a.bmp"}), dir_.path()},
+                                            {true, {first.fileName()}, "/"},
+                                            {true, {second.fileName(), first.fileName()}, "/"}};
+  QStringList folders;
+  FileDialog::SetAnswerer([&](const QFileDialog& dialog) {
+    folders.append(dialog.directory().absolutePath());
+    const FileDialog::Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  });
+  Open({});
+  Text()->setText("typed");
+  // Every chosen file vanished and the list is empty: there is no last entry
+  // to show, so the text stays; the choice still counts for the folder.
+  QTest::mouseClick(Button("..."), Qt::LeftButton);
+  QCOMPARE(Text()->text(), QStringLiteral("typed"));
+  QTest::mouseClick(Button("..."), Qt::LeftButton);  // cancelled: changes nothing
+  QCOMPARE(Text()->text(), QStringLiteral("typed"));
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(Button("..."), Qt::LeftButton);
+  FileDialog::SetAnswerer({});
+  const QStringList root{first.fileName(), second.fileName(), first.fileName()};
+  QCOMPARE(Entries(), Paths({"c.dib", "a.bmp"}) + root);
+  QCOMPARE(List()->currentIndex().row(), 0);
+  QCOMPARE(Text()->text(), first.fileName());
+  QCOMPARE(folders, (QStringList{dir_.path(), other.path(), other.path(), dir_.path(), "/"}));
+}
+
+void tst_frmMain::keyboardReachesEveryControl() {
+  Open({});
+  QWidget* window = driver_.Window();
+  QApplication::setActiveWindow(window);
+  QVERIFY(QTest::qWaitForWindowActive(window));
+  driver_.Control("cboView")->setFocus();
+  QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+  QTRY_COMPARE(QApplication::focusWidget(), List());
+  QTest::keyClick(window, Qt::Key_V, Qt::AltModifier);
+  QTRY_VERIFY(!driver_.Control<QCheckBox>("chkView")->isChecked());
   const QStringList expected = {
       "lstImageList",   "txtImageListAdd",  "cmdImageListAddOpen", "cmdImageListAdd",
       "cmdImageListUp", "cmdImageListDown", "cmdImageListRemove",  "chkView",
       "vistaro",        "cboView"};
   QStringList order;
-  for (QWidget* w = Control("lstImageList"); order.size() < expected.size();
-       w = w->nextInFocusChain()) {
+  for (QWidget* w = List(); order.size() < expected.size(); w = w->nextInFocusChain()) {
     if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
   }
   QCOMPARE(order, expected);
 }
 
-void tst_frmMain::accessKeysAndEnterPressesAdd() {
-  Start();
-  QApplication::setActiveWindow(driver_.Window());
-  QVERIFY(QTest::qWaitForWindowActive(driver_.Window()));
-  Control("cboView")->setFocus();
-  QTest::keyClick(driver_.Window(), Qt::Key_L, Qt::AltModifier);
-  QTRY_COMPARE(QApplication::focusWidget(), Control("lstImageList"));
-  QTest::keyClick(driver_.Window(), Qt::Key_V, Qt::AltModifier);
-  QTRY_VERIFY(!Control<QCheckBox>("chkView")->isChecked());
-
-  QSignalSpy clicks(Control<QPushButton>("cmdImageListAdd"), &QPushButton::clicked);
-  for (const char* name : {"txtImageListAdd", "lstImageList", "cboView", "cmdImageListUp"}) {
-    Control(name)->setFocus();
-    QTest::keyClick(Control(name), Qt::Key_Return);
+void tst_frmMain::layoutFollowsTheWindowSize() {
+  Open({});
+  frmMain* window = driver_.Window();
+  QCOMPARE(window->size(), QSize(574, 213));  // design size at 96 dots per inch
+  window->resize(901, 517);
+  QTRY_COMPARE(window->size(), QSize(901, 517));
+  QStringList rects;
+  for (const char* name :
+       {"fraImageView", "vistaro", "chkView", "cboView", "fraImageList", "lstImageList",
+        "txtImageListAdd", "cmdImageListAddOpen", "cmdImageListAdd", "cmdImageListUp",
+        "cmdImageListDown", "cmdImageListRemove"}) {
+    const QRect r = driver_.Control(name)->geometry();
+    rects << QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
   }
-  QTest::keyClick(Control("txtImageListAdd"), Qt::Key_Enter);
-  QCOMPARE(clicks.count(), 5);
-  // "&Add" with an empty text box answers each press with its message.
-  QCOMPARE(platform_.messages->shown.size(), 5);
-  platform_.messages->shown.clear();
-}
-
-void tst_frmMain::geometryFollowsTheLayout() {
-  Start();
-  QCOMPARE(driver_.Window()->logicalDpiX(), 96);  // 15 twips a pixel
-  QCOMPARE(driver_.Window()->size(), QSize(574, 213));
-  for (const QSize size : {QSize(574, 213), QSize(901, 517)}) {
-    driver_.Window()->resize(size);
-    QTRY_COMPARE(driver_.Window()->size(), size);
-    const float w = size.width() * 15.0f, h = size.height() * 15.0f;
-    LayoutInput in{false,
-                   w,
-                   h,
-                   {Control("fraImageView")->width() * 15.0f, h},
-                   {Control("fraImageList")->width() * 15.0f, h},
-                   {660, 195},
-                   315,
-                   285,
-                   {{855, 255}, {255, 255}, {255, 255}, {495, 255}, {255, 255}}};
-    const LayoutResult r = ComputeLayout(in).rects;
-    QList<std::pair<const char*, TwipRect>> expected = {
-        {"fraImageView", r.fraImageView}, {"fraImageList", r.fraImageList},
-        {"vistaro", r.vistaro},           {"chkView", r.chkView},
-        {"cboView", r.cboView},           {"txtImageListAdd", r.txtImageListAdd},
-        {"lstImageList", r.lstImageList}};
-    for (int b = 0; b < kButtonCount; ++b) expected.append({kButtons[b], r.buttons[b]});
-    for (const auto& [name, t] : expected) {
-      const QRect actual = Control(name)->geometry();
-      const QRect wanted(qRound(t.left / 15), qRound(t.top / 15), qRound(t.width / 15),
-                         qRound(t.height / 15));
-      QVERIFY2((actual.topLeft() - wanted.topLeft()).manhattanLength() <= 1 &&
-                   qAbs(actual.width() - wanted.width()) <= 1 &&
-                   qAbs(actual.height() - wanted.height()) <= 1,
-               name);
-    }
-  }
-  QCOMPARE(Control("fraImageList")->geometry().right() + 1, 901);
-}
-
-void tst_frmMain::minimumAndMinimisedWindow() {
-  Start();
-  driver_.Window()->resize(300, 40);
-  // 7620 x 1275 twips, borders and title bar included.
-  QTRY_COMPARE(driver_.Window()->frameGeometry().size(), QSize(508, 85));
-  QCOMPARE(Control("fraImageList")->geometry().right() + 1, driver_.Window()->width());
-
+  QCOMPARE(rects.join(' '),
+           "0,0 451x517 4,13 442x479 4,492 44x13 53,492 394x21 455,0 446x517 "
+           "4,13 437x481 4,494 267x19 275,496 17x17 296,496 33x17 338,496 17x17 "
+           "359,496 17x17 385,496 57x17");
+  // The smallest window: 7620 x 1275 twips, borders and title bar included.
+  window->resize(300, 40);
+  QTRY_COMPARE(window->frameGeometry().size(), QSize(508, 85));
+  QCOMPARE(driver_.Control("fraImageList")->geometry().right() + 1, window->width());
   // While minimised a resize moves nothing; restoring lays the window out
   // again.
-  const QRect laidOut = Control("vistaro")->geometry();
-  driver_.Window()->showMinimized();
-  QTRY_VERIFY(driver_.Window()->isMinimized());
-  Control("vistaro")->setGeometry(0, 0, 10, 10);
-  QResizeEvent resize(driver_.Window()->size(), driver_.Window()->size());
-  QCoreApplication::sendEvent(driver_.Window(), &resize);
-  QCOMPARE(Control("vistaro")->geometry(), QRect(0, 0, 10, 10));
-  driver_.Window()->showNormal();
-  QTRY_COMPARE(Control("vistaro")->geometry(), laidOut);
-  driver_.Window()->resize(800, 500);
-  QTRY_COMPARE(Control("fraImageList")->geometry().right() + 1, 800);
+  const QRect laidOut = driver_.Control("vistaro")->geometry();
+  window->showMinimized();
+  QTRY_VERIFY(window->isMinimized());
+  driver_.Control("vistaro")->setGeometry(0, 0, 10, 10);
+  QResizeEvent resize(window->size(), window->size());
+  QCoreApplication::sendEvent(window, &resize);
+  QCOMPARE(driver_.Control("vistaro")->geometry(), QRect(0, 0, 10, 10));
+  window->showNormal();
+  QTRY_COMPARE(driver_.Control("vistaro")->geometry(), laidOut);
 }
 
-void tst_frmMain::closeAndReopenRestoresListAndCurrentEntry() {
-  const QString a = MakeFile(dir_->path(), QStringLiteral("a.png"));
-  const QString b = MakeFile(dir_->path(), QStringLiteral("b; with \"quotes\".png"));
-  const QString c = MakeFile(dir_->path(), QStringLiteral("c.png"));
-  for (const QString& name : {c, a, b, a}) modMain::SharedImageList()->Add(name);
-  Start();
-  QCOMPARE(CurrentRow(), -1);
-  SetCurrentRow(2);
-  Close();
-  QCOMPARE(Stored(kLastSelected), b);
+void tst_frmMain::closingStoresAndReopeningRestoresTheCurrentEntry() {
+  // The first start stores the empty texts.
+  Open({});
+  QVERIFY(driver_.Close());
+  QCOMPARE(Stored(kLastSelected) + '|' + Stored("Zorvane Vistaro 0.2/Main/ImageListContent"),
+           QStringLiteral("|"));
 
-  // Second lifetime: the stored list in its order, b current but not selected.
-  Start();
-  QStringList shown;
-  for (int i = 0; i < RowCount(); ++i) shown << List()->model()->index(i, 0).data().toString();
-  QCOMPARE(shown, QStringList({c, a, b, a}));
-  QCOMPARE(CurrentRow(), 2);
+  Open(Names("C A B A"));
+  List()->setCurrentIndex(List()->model()->index(3, 0));
+  QVERIFY(driver_.Close());
+  QCOMPARE(Stored(kLastSelected), Paths({"A"}).value(0));
+  // The stored list in its order; the stored name's first entry is current,
+  // not selected.
+  QVERIFY(driver_.Start());
+  QCOMPARE(Entries(), Paths(Names("C A B A")));
+  QCOMPARE(List()->currentIndex().row(), 1);
   QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
-
-  // The same name twice: its first occurrence becomes current.
-  SetCurrentRow(3);
-  Close();
-  QCOMPARE(Stored(kLastSelected), a);
-  Start();
-  QCOMPARE(CurrentRow(), 1);
-}
-
-void tst_frmMain::staleOrMissingSelectionLeavesNoCurrentEntry() {
-  // First start: nothing stored; closing stores the empty texts.
-  Start();
-  QCOMPARE(RowCount(), 0);
-  Close();
+  List()->setCurrentIndex(List()->model()->index(0, 0));
+  QVERIFY(driver_.Close());
+  QCOMPARE(Stored(kLastSelected), Paths({"C"}).value(0));
+  // A stored name no longer listed leaves no entry current, without a word.
+  platform_->settings->values[kLastSelected] = Paths({"gone"}).value(0);
+  QVERIFY(driver_.Start());
+  QCOMPARE(List()->currentIndex().row(), -1);
+  QVERIFY(driver_.Close());
   QCOMPARE(Stored(kLastSelected), QString());
-  QCOMPARE(Stored(kContent), QString());
-
-  const QString a = MakeFile(dir_->path(), QStringLiteral("a.png"));
-  platform_.settings->values[kContent] = QStringLiteral("\"%1\"").arg(a);
-  platform_.settings->values[kLastSelected] = dir_->filePath(QStringLiteral("gone.png"));
-  Start();
-  QCOMPARE(RowCount(), 1);
-  QCOMPARE(CurrentRow(), -1);
-  QVERIFY(platform_.messages->shown.isEmpty());
-  Close();
-  QCOMPARE(Stored(kLastSelected), QString());
-  QCOMPARE(Stored(kContent), QStringLiteral("\"%1\"").arg(a));
+  QVERIFY(platform_->messages->shown.isEmpty());
 }
 
 QTEST_MAIN(tst_frmMain)
