@@ -49,22 +49,19 @@ void tst_Package::initTestCase() {
   package_ = QString::fromUtf8(made.out.trimmed().split('\n').last());
 }
 
+// Lintian finds no error or warning; the control file names the package,
+// its version and the dependency that alone brings Qt's extra picture
+// formats; the copyright file names the authors and the licence.
 void tst_Package::packagePassesLintianAndDeclaresItself() {
-  // Informational tags are fine; any error or warning fails lintian itself.
-  const Finished lintian = Sh("lintian --fail-on error,warning \"$1\"", {package_});
-  QVERIFY2(lintian.status == 0, lintian.out + lintian.err);
-  // No library of the program links Qt's extra picture formats: only the
-  // declared dependency brings them.
-  const Finished control = Sh("dpkg-deb --field \"$1\" Package Version Depends", {package_});
-  QVERIFY2(control.out.startsWith("Package: zvistaro02\nVersion: " ZV_VERSION "\nDepends: ") &&
-               control.out.contains(" qt6-image-formats-plugins"),
-           control.out);
-  QCOMPARE(Sh("grep -c -e '^Copyright: 2026 The Zorvane Vistaro authors$' -e '^License: Expat$' "
-              "-e '^ THE SOFTWARE IS PROVIDED \"AS IS\"' \"$1\"/root/usr/share/doc/zvistaro02/"
-              "copyright",
-              {work_.path()})
-               .out,
-           "3\n");
+  const Finished checked = Sh(
+      "lintian --fail-on error,warning \"$1\" && dpkg-deb --field \"$1\" Package Version Depends | "
+      "tr '\\n' ' ' | grep -E '^Package: zvistaro02 Version: " ZV_VERSION
+      " Depends: (.*, )?qt6-image-formats-plugins(,| |$)' && [ \"$(grep -c -e '^Copyright: 2026 "
+      "The "
+      "Zorvane Vistaro authors$' -e '^License: Expat$' -e '^ THE SOFTWARE IS PROVIDED \"AS IS\"' "
+      "\"$2\"/root/usr/share/doc/zvistaro02/copyright)\" = 3 ]",
+      {package_, work_.path()});
+  QVERIFY2(checked.status == 0, checked.out + checked.err);
 }
 
 void tst_Package::installedTree_data() {
