@@ -1,96 +1,119 @@
+#include <QListView>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <unistd.h>
+#include <functional>
+#include <memory>
+#include <utility>
 
-#include "kit/StringList.h"
+#include "platform/linux/IniSettingsStore.h"
 #include "support/TestSupport.h"
+#include "window/WindowDriver.h"
 
 namespace {
 
-constexpr char kSettingsFile[] = "config/Zorvane Vistaro 0.2.ini";
-constexpr char kEntryFile[] = "config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop";
 constexpr char kHelp[] =
     "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file of the "
     "image list,\r\n\tafter the last one it set\r\n/auto\tauto-change desktop-wallpaper\r\n"
     "\teach time the current\r\n\tuser logs on\r\n/remove\tstop auto-changing\r\n"
     "\tdesktop-wallpaper\n";
-constexpr char kEntryPath[] =
+constexpr char kEntry[] =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Zorvane Vistaro 0.2 "
     "Wallpaper Rotation\\";
-constexpr char kInvalidParameter[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\n";
-
-struct Run {
-  int status;
-  QByteArray out;
-  QByteArray err;
-};
+constexpr char kEntryFile[] = "config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop";
+constexpr char kInvalid[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\nZVistaro02: ";
+constexpr char kRefused[] =
+    "ZVistaro02: Error -2147213312 - Unexpected internal error\nZVistaro02: ";
+constexpr char kError75[] = "ZVistaro02: Error 75 - Path/File access error: the settings could ";
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// One user's world: HOME, XDG folders, pictures, and a wallpaper command that
-// logs every file it is handed (and refuses names holding "refused").
-class Session {
- public:
-  Session() {
-    QDir(dir.path()).mkpath("config");
-    QDir(dir.path()).mkpath("home");
+// A settings file with the list (as the INI value, without its quotes).
+QByteArray Ini(const QByteArray& list, const QByteArray& last = "~a.png") {
+  return "[Main]\nImageListLastSelected=" + last + "\nImageListContent=\"" + list + "\"\n";
+}
+const QByteArray kAbc = Ini("~a.png; ~b.png; ~c.png");
+
+struct Run {
+  int status;
+  QByteArray out, err;
+};
+
+Run Finish(QProcess& process) {
+  if (!process.waitForFinished(30000)) process.kill();
+  process.waitForFinished();
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// One user's world: HOME and XDG folders, pictures, a file that is no
+// picture, the settings file (~F in texts; ~ alone stands for the folder of
+// it all), and a wallpaper command that logs every file it is handed and
+// refuses names holding "refused".
+struct Session {
+  explicit Session(const QByteArray& settings = kAbc) {
+    for (const char* folder : {"config", "home"}) QDir(dir.path()).mkdir(folder);
+    for (const char* name : {"a.png", "b.png", "c.png", "refused.png", "a b.png", "q\"t.png",
+                             "s; t.png", "Zörvane €.png"}) {
+      QImage image(4, 4, QImage::Format_RGB32);
+      image.fill(Qt::green);
+      image.save(Path(name), "PNG");
+    }
+    MakeFile(dir.path(), "x.webp", "RIFF\x10WEBPVP8 broken");
     const QString script = MakeFile(dir.path(), "set-wallpaper",
                                     "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$ZV_TEST_LOG\"\n"
                                     "case \"$1\" in *refused*) exit 1;; esac\n");
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
-                                      QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    QFile::setPermissions(script, QFileDevice::Permissions(0x7555));
     env.insert("HOME", Path("home"));
     env.insert("XDG_CONFIG_HOME", Path("config"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("ZVISTARO_WALLPAPER_COMMAND", script);
     env.insert("ZV_TEST_LOG", Path("wallpaper.log"));
+    env.insert("F", Path("config/Zorvane Vistaro 0.2.ini"));
+    env.insert("P", ZV_PROGRAM);
+    if (settings.isEmpty()) return;
+    MakeFile(Path("config"), "Zorvane Vistaro 0.2.ini", Expand(settings));
+    QFile::setPermissions(env.value("F"), QFile::ReadOwner | QFile::WriteOwner);
   }
+  ~Session() { Shell("cd .. && if mountpoint -q config; then umount config; fi"); }
   QString Path(const QString& name) const { return dir.filePath(name); }
-  QString Picture(const QString& name) {
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    image.save(Path(name), "PNG");
-    return Path(name);
+  QByteArray Expand(QByteArray text) const {
+    return text.replace("~F", env.value("F").toUtf8()).replace("~", (dir.path() + "/").toUtf8());
   }
-  void Store(const QStringList& list, const QString& last) {
-    QSettings settings(Path(kSettingsFile), QSettings::IniFormat);
-    StringList names;
-    names.SetSeparator("; ");
-    for (const QString& name : list) names.Add(name);
-    settings.setValue("Main/ImageListContent", names.Text());
-    settings.setValue("Main/ImageListLastSelected", last);
+  QString Value(const QString& key) const {  // none from a FIFO, which would block
+    if (!QFileInfo(env.value("F")).isFile()) return {};
+    return QSettings(env.value("F"), QSettings::IniFormat).value(key).toString();
   }
-  QString Last() const {
-    return QSettings(Path(kSettingsFile), QSettings::IniFormat)
-        .value("Main/ImageListLastSelected")
-        .toString();
+  // Runs the script by bash in the configuration folder, $1 on the arguments.
+  std::unique_ptr<QProcess> Bash(const QString& script, const QStringList& arguments = {}) const {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(Path("config"));
+    process->start("bash", QStringList{"-c", script, "bash"} + arguments);
+    return process;
   }
-  QStringList SetFiles() const {
-    return QString::fromUtf8(ReadAll(Path("wallpaper.log"))).split('\n', Qt::SkipEmptyParts);
+  Run Shell(const QString& script) const { return Finish(*Bash(script)); }
+  // The program, after shell words that can change its limits, environment
+  // or user.
+  Run Start(const QStringList& arguments, const QString& prefix = {}) const {
+    return Finish(*Bash((prefix.isEmpty() ? "exec" : prefix) + " \"$P\" \"$@\"", arguments));
   }
-  Run Start(const QStringList& arguments, const QStringList& prefix = {}) const {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    const QStringList command = prefix + QStringList{program} + arguments;
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(30000)) qFatal("the program did not end");
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
+  // Every entry of the configuration folder but the logon entry: its kind,
+  // permissions and link target, and where asked for the settings.
+  QByteArray State(bool contents) const {
+    return Shell("find . -path ./autostart -prune -o -printf '%p %y %m %l\\n' | sort" +
+                 QString(contents ? "; [ -f \"$F\" ] && cat \"$F\"" : ""))
+        .out;
   }
 
   QTemporaryDir dir;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  QString program = QStringLiteral(ZV_PROGRAM);
 };
-
-// The report line and the cause line after it.
-QStringList ReportLines(const Run& run) { return QString::fromUtf8(run.err).split('\n'); }
 
 }  // namespace
 
@@ -98,261 +121,244 @@ class tst_CommandMode : public QObject {
   Q_OBJECT
 
  private slots:
-  void rotationWalksWrapsAndNeverRewritesTheList();
-  void loadingDropsMissingNamesAndKeepsDuplicatesAndOddNames();
-  void unknownLastOrRefusedFileChangesNothing();
-  void everyReportNamesItsCause_data();
-  void everyReportNamesItsCause();
-  void autoWritesAnEntryThatRunsAndRemoveDeletesIt();
-  void helpForEveryOtherFirstArgument_data();
-  void helpForEveryOtherFirstArgument();
-  void windowModeWithoutDisplayEndsWithOneLine();
-  void unwritableSettingsFolderIsReportedAndKeepsTheOldFile();
+  void commandRun_data();
+  void commandRun();
+  void logonEntryFromAQuotedFolderRunsAtLogon();
+  void twoRotationsAtOnceKeepTheFileWhole();
+  void closingWindowDuringRotationKeepsTheLastWriter_data();
+  void closingWindowDuringRotationKeepsTheLastWriter();
 };
 
-void tst_CommandMode::rotationWalksWrapsAndNeverRewritesTheList() {
-  Session session;
-  const QString a = session.Picture("a.png"), b = session.Picture("b.png"),
-                c = session.Picture("c.png");
-  session.Store({a, b, c}, a);
-  const QByteArray listLine = ReadAll(session.Path(kSettingsFile)).split('\n').value(1);
-  for (const char* option : {"/rotate", "/ROTATE", "/Rotate"}) {
-    const Run run = session.Start({option, "ignored"});
-    QCOMPARE(run.status, 0);
-    QVERIFY(run.out.isEmpty() && run.err.isEmpty());
-  }
-  QCOMPARE(session.SetFiles(), (QStringList{b, c, a}));
-  QCOMPARE(session.Last(), a);
-  QCOMPARE(ReadAll(session.Path(kSettingsFile)).split('\n').value(1), listLine);
-}
-
-void tst_CommandMode::loadingDropsMissingNamesAndKeepsDuplicatesAndOddNames() {
-  Session session;
-  const QString a = session.Picture("a.png"), b = session.Picture("b.png"),
-                c = session.Picture("c.png");
-  const QString blank = session.Picture("a b.png"), quote = session.Picture("q\"t.png"),
-                separator = session.Picture("s; t.png"), wide = session.Picture("Zörvane €.png");
-  // With A, B, A, C the walk after B goes back to the second A, so C is
-  // never reached; the missing name is skipped without a word.
-  session.Store({a, session.Path("missing.png"), b, a, c}, a);
-  for (int i = 0; i < 4; ++i) QCOMPARE(session.Start({"/rotate"}).status, 0);
-  QCOMPARE(session.SetFiles(), (QStringList{b, a, b, a}));
-
-  Session odd;
-  odd.Store({blank, quote, separator, wide}, wide);
-  for (int i = 0; i < 4; ++i) QCOMPARE(odd.Start({"/rotate"}).status, 0);
-  QCOMPARE(odd.SetFiles(), (QStringList{blank, quote, separator, wide}));
-}
-
-void tst_CommandMode::unknownLastOrRefusedFileChangesNothing() {
-  Session session;
-  const QString a = session.Picture("a.png"), refused = session.Picture("refused.png");
-  session.env.insert("ZVISTARO_TRACE", session.Path("trace.log"));
-  session.Store({a, refused}, session.Path("A.png"));
-  const QByteArray before = ReadAll(session.Path(kSettingsFile));
-  for (const char* option : {"/rotate", "/auto"}) {
-    const Run run = session.Start({option});
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.startsWith(kInvalidParameter), run.err);
-    QVERIFY(run.out.isEmpty());
-  }
-  QCOMPARE(ReadAll(session.Path(kSettingsFile)), before);
-  QVERIFY(session.SetFiles().isEmpty());
-  QVERIFY(!QFile::exists(session.Path(kEntryFile)));
-
-  // A refused file blocks the rotation: every run tries it again.
-  session.Store({a, refused}, a);
-  QFile::remove(session.Path("trace.log"));
-  for (int i = 0; i < 2; ++i) {
-    const Run run = session.Start({"/auto"});
-    QCOMPARE(run.status, 1);
-    QCOMPARE(ReportLines(run).value(0),
-             "ZVistaro02: Error -2147213312 - Unexpected internal error");
-  }
-  QCOMPARE(session.SetFiles(), (QStringList{refused, refused}));
-  QCOMPARE(session.Last(), a);
-  QVERIFY(!QFile::exists(session.Path(kEntryFile)));
-  const QStringList trace = QString::fromUtf8(ReadAll(session.Path("trace.log"))).split('\n');
-  const QStringList raised = trace.filter("* Err");
-  QCOMPARE(raised, (QStringList{"* Error (Number:=-2147213312, Source:='')",
-                                "* ErrDescr(Number:=-2147213312) [= Unexpected internal error]",
-                                "* Error (Number:=-2147213312, Source:='')",
-                                "* ErrDescr(Number:=-2147213312) [= Unexpected internal error]"}));
-}
-
-// The report line stays as scripts know it; the line after it names the file
-// or value and says what to do.
-void tst_CommandMode::everyReportNamesItsCause_data() {
-  QTest::addColumn<QString>("last");
-  QTest::addColumn<QString>("option");
-  QTest::addColumn<bool>("noDesktop");
-  QTest::addColumn<QString>("report");
-  QTest::addColumn<QString>("cause");
-  const QString invalid = "Error -2147213311 - Invalid Parameter";
-  const QString refused = "Error -2147213312 - Unexpected internal error";
-  QTest::newRow("last wallpaper not in the list")
-      << "b.png"
-      << "/rotate" << false << invalid
-      << "the last wallpaper \"%1/b.png\" is not in the image list; open the window, select the "
-         "entry to start after and close it";
-  QTest::newRow("no last wallpaper stored")
-      << ""
-      << "/auto" << false << invalid << "no last wallpaper stored";
-  QTest::newRow("next file no picture this installation reads")
-      << "a.png"
-      << "/rotate" << false << refused
-      << "\"%1/x.webp\" is not a picture this installation can read (";
-  QTest::newRow("the wallpaper command refuses")
-      << "x.webp"
-      << "/rotate" << false << refused
-      << "the wallpaper command \"%1/set-wallpaper\" did not accept \"%1/refused.png\"";
-  QTest::newRow("no desktop at all")
-      << "x.webp"
-      << "/rotate" << true << refused
-      << "no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is \"\", DISPLAY is unset); set "
-         "ZVISTARO_WALLPAPER_COMMAND";
-  QTest::newRow("no logon entry to remove")
-      << "a.png"
-      << "/remove" << false << "Error -2147024894 - "
-      << "there is no logon entry \"%1/config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation."
-         "desktop\" to remove";
-}
-
-void tst_CommandMode::everyReportNamesItsCause() {
-  QFETCH(QString, last);
-  QFETCH(QString, option);
-  QFETCH(bool, noDesktop);
-  QFETCH(QString, report);
-  QFETCH(QString, cause);
-  Session session;
-  const QString a = session.Picture("a.png");
-  session.Picture("b.png");
-  MakeFile(session.dir.path(), "x.webp", "RIFF\x10\0\0\0WEBPVP8 broken");
-  const QString refused = session.Picture("refused.png");
-  session.Store({a, session.Path("x.webp"), refused}, last.isEmpty() ? last : session.Path(last));
-  if (noDesktop) {
-    for (const char* name : {"ZVISTARO_WALLPAPER_COMMAND", "DISPLAY", "WAYLAND_DISPLAY"}) {
-      session.env.remove(name);
-    }
-    session.env.insert("XDG_CURRENT_DESKTOP", "");
-  }
-  const Run run = session.Start({option});
-  QCOMPARE(run.status, 1);
-  const QStringList lines = ReportLines(run);
-  QCOMPARE(lines.size(), 3);
-  QVERIFY2(lines[0].startsWith("ZVistaro02: " + report), run.err);
-  QVERIFY2(lines[1].startsWith("ZVistaro02: ") &&
-               lines[1].contains(cause.replace("%1", session.dir.path())),
-           run.err);
-  QCOMPARE(lines[2], QString());
-}
-
-// The entry names this program so that it runs at logon: the bare name only
-// when the PATH finds this very program, else its path, quoted so that a
-// folder with blanks and quotes survives. GLib runs it as a session would.
-void tst_CommandMode::autoWritesAnEntryThatRunsAndRemoveDeletesIt() {
-  Session session;
-  const QString a = session.Picture("a.png"), b = session.Picture("b.png");
-  session.Store({a, b}, a);
-  const QString folder = session.Path("it's a \"test\"");
-  QVERIFY(QDir().mkpath(folder));
-  const QFileInfo built(session.program);
-  for (const QString& name : QDir(built.path()).entryList({"ZVistaro02", "libZKit10.so*"})) {
-    QVERIFY(QFile::copy(built.dir().filePath(name), folder + '/' + name));
-  }
-  session.program = folder + "/ZVistaro02";
-  const Run run = session.Start({"/auto"});
-  QCOMPARE(run.status, 0);
-  QString quoted = session.program;
-  quoted.replace('"', "\"\"");
-  QCOMPARE(run.out, kEntryPath + ('"' + quoted + "\" /rotate\n").toUtf8());
-  QCOMPARE(QProcess::execute("desktop-file-validate", {session.Path(kEntryFile)}), 0);
-  QProcess gio;
-  gio.setProcessEnvironment(session.env);
-  gio.start("gio", {"launch", session.Path(kEntryFile)});
-  QVERIFY(gio.waitForFinished(30000) && gio.exitCode() == 0);
-  QTRY_COMPARE(session.SetFiles(), (QStringList{b, a}));
-
-  session.env.insert("PATH", folder + ':' + session.env.value("PATH"));
-  for (const char* option : {"/auto", "/AUTO"}) {
-    const Run again = session.Start({option});
-    QCOMPARE(again.status, 0);
-    QCOMPARE(again.out, kEntryPath + QByteArray("ZVistaro02 /rotate\n"));
-  }
-  QCOMPARE(QDir(session.Path("config/autostart")).entryList(QDir::Files).size(), 1);
-  QCOMPARE(ReadAll(session.Path(kEntryFile)),
-           QByteArray("[Desktop Entry]\nType=Application\nName=Zorvane Vistaro 0.2 Wallpaper "
-                      "Rotation\nExec=ZVistaro02 /rotate\n"));
-
-  const Run removed = session.Start({"/ReMove"});
-  QCOMPARE(removed.status, 0);
-  QVERIFY(removed.out.isEmpty() && removed.err.isEmpty());
-  QVERIFY(!QFile::exists(session.Path(kEntryFile)));
-  QCOMPARE(session.SetFiles().size(), 4);
-}
-
-void tst_CommandMode::helpForEveryOtherFirstArgument_data() {
+void tst_CommandMode::commandRun_data() {
   QTest::addColumn<QStringList>("arguments");
-  QTest::newRow("no slash") << QStringList{"rotate"};
-  QTest::newRow("dash") << QStringList{"-rotate"};
-  QTest::newRow("trailing dot") << QStringList{"/rotate."};
-  QTest::newRow("question mark") << QStringList{"/?"};
-  QTest::newRow("empty argument") << QStringList{""};
-  QTest::newRow("only the first argument counts") << QStringList{"/x", "/rotate"};
-  QTest::newRow("Qt's own option is no option here") << QStringList{"-platform", "xcb"};
+  QTest::addColumn<QByteArray>("settings");  // none when empty
+  QTest::addColumn<QString>("setup");        // shell commands in the config folder; 77 skips
+  QTest::addColumn<QString>("prefix");       // shell words before the program
+  QTest::addColumn<int>("runs");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QByteArray>("output");  // standard output, then error; * for any text
+  QTest::addColumn<QByteArray>("log");     // every file the wallpaper command was handed
+  const QStringList rotate{"/rotate"};
+  const QByteArray crLf = QByteArray(kAbc).replace("\n", "\r\n");
+  const QByteArray padding = "Padding=" + QByteArray(60000, 'x');
+  const QString smallDisk =
+      "mv \"$F\" ../s && { mount -t tmpfs -o size=%1 tmpfs . || exit 77; } && mv ../s \"$F\"";
+  const QByteArray notStored = kError75 + QByteArray("not be stored in ~F (");
+  const QByteArray notRead =
+      kError75 + QByteArray("not be read from ~F (it is not a regular file*");
+  auto row = [](const char* name, const QStringList& arguments, const QByteArray& settings,
+                const QString& setup, const QString& prefix, int runs, int status,
+                const QByteArray& output, const QByteArray& log) {
+    QTest::newRow(name) << arguments << settings << setup << prefix << runs << status << output
+                        << log;
+  };
+  // Rotation: the next entry after the stored one, wrapping; missing names
+  // skipped, duplicates kept (the walk after b finds the first a again).
+  row("any case, later arguments ignored", {"/ROTATE", "x"}, kAbc, {}, {}, 3, 0, {},
+      "~b.png\n~c.png\n~a.png\n");
+  row("missing skipped, duplicates kept", rotate,
+      Ini("~a.png; ~missing.png; ~b.png; ~a.png; ~c.png"), {}, {}, 4, 0, {},
+      "~b.png\n~a.png\n~b.png\n~a.png\n");
+  row("blanks, quotes, separators and wide names", rotate,
+      Ini("~a b.png; \\\"~q\\\"\\\"t.png\\\"; \\\"~s; t.png\\\"; ~Zörvane €.png", "~Zörvane €.png"),
+      {}, {}, 4, 0, {}, "~a b.png\n~q\"t.png\n~s; t.png\n~Zörvane €.png\n");
+  row("a name lost to the encoding is reported", rotate, Ini("~a.png; ~\xff.png; ~b.png"), {}, {},
+      1, 0, "ZVistaro02: skipped ~\xef\xbf\xbd.png: there is no such file; each*", "~b.png\n");
+  // The logon entry names the program by its path, or by its bare name when
+  // the PATH finds this very program.
+  row("/auto by path", {"/Auto"}, kAbc, {}, {}, 1, 0, kEntry + QByteArray(ZV_PROGRAM " /rotate\n"),
+      "~b.png\n");
+  row("/auto by bare name", {"/auto"}, kAbc, {}, "PATH=$(dirname \"$P\"):$PATH exec", 1, 0,
+      kEntry + QByteArray("ZVistaro02 /rotate\n"), "~b.png\n");
+  row("/remove deletes the entry", {"/ReMove"}, kAbc,
+      "mkdir autostart && touch ../" + QString(kEntryFile), {}, 1, 0, {}, {});
+  // Every report names its cause; nothing changes.
+  row("last not in the list", rotate, Ini("~a.png", "~b.png"), {}, {}, 1, 1,
+      kInvalid + QByteArray("the last wallpaper \"~b.png\" is not in the image list; open the "
+                            "window, select the entry to start after and close it\n"),
+      {});
+  row("no last stored, /auto", {"/auto"}, Ini("~a.png", ""), {}, {}, 1, 1,
+      kInvalid + QByteArray("the image list does not say where the rotation stands (no last*"), {});
+  row("next is no picture", rotate, Ini("~a.png; ~x.webp"), {}, {}, 1, 1,
+      kRefused + QByteArray("\"~x.webp\" is not a picture this installation can read (*"), {});
+  row("refused every time, /auto", {"/auto"}, Ini("~a.png; ~refused.png"), {}, {}, 2, 1,
+      kRefused + QByteArray("the wallpaper command \"~set-wallpaper\" did not accept "
+                            "\"~refused.png\"*"),
+      "~refused.png\n~refused.png\n");
+  row("no desktop at all", rotate, kAbc, {},
+      "unset ZVISTARO_WALLPAPER_COMMAND DISPLAY WAYLAND_DISPLAY; XDG_CURRENT_DESKTOP= exec", 1, 1,
+      kRefused + QByteArray("no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is \"\", "
+                            "DISPLAY is unset); set ZVISTARO_WALLPAPER_COMMAND*"),
+      {});
+  // /remove never reads the settings, even a FIFO that would block.
+  row("no entry to remove", {"/remove"}, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1,
+      "ZVistaro02: Error -2147024894 - Unable to remove registry key*\nZVistaro02: there is no "
+      "logon entry \"~" +
+          QByteArray(kEntryFile) + "\" to remove; /auto writes one\n",
+      {});
+  // Help for every other first argument; window mode needs a display.
+  for (const QStringList& arguments : QList<QStringList>{
+           {"rotate"}, {"/rotate."}, {"/?"}, {""}, {"/x", "/rotate"}, {"-platform", "xcb"}}) {
+    row(qPrintable("help: " + arguments.join(' ')), arguments, {}, {}, {}, 1, 0, kHelp, {});
+  }
+  row("no display", {}, kAbc, {}, {}, 1, 1, "ZVistaro02: no display to open the window on\n", {});
+  row("a display that is not there", {}, kAbc, {},
+      "unset QT_QPA_PLATFORM WAYLAND_DISPLAY; DISPLAY=:47 exec", 1, 1,
+      "ZVistaro02: no display to open the window on\n", {});
+  // A damaged settings file: what still reads is used.
+  row("cut inside the list", rotate, Ini("~a.png; ~b.png; \\\"~c.png").chopped(2), {}, {}, 1, 0, {},
+      "~b.png\n");
+  row("garbage before the section", rotate,
+      QByteArray("\x00\xff\xfe[[=\n=\\x\n@ByteArray(\n", 23) +
+          Ini("~a.png; ~b.png; ~c.png", "~b.png"),
+      {}, {}, 1, 0, {}, "~c.png\n");
+  row("garbage only", rotate, QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16), {}, {}, 1, 1,
+      kInvalid + QByteArray("*"), {});
+  row("empty", rotate, {}, "touch \"$F\"", {}, 1, 1, kInvalid + QByteArray("*"), {});
+  row("hand-edited, through a chain of links", rotate, crLf,
+      "mkdir real && mv \"$F\" real/s.ini && ln -s real/s.ini l2 && ln -s l2 \"$F\"", {}, 1, 0, {},
+      "~b.png\n");
+  // A file that cannot or must not be replaced stays as it was, refused
+  // before the desktop is asked.
+  row("read-only, even for root", rotate, kAbc, "chmod 444 \"$F\"", {}, 1, 1,
+      notStored + "the file is read-only*", {});
+  row("a folder in its place", rotate, kAbc, "rm \"$F\" && mkdir \"$F\"", {}, 1, 1, notRead, {});
+  row("a FIFO in its place", rotate, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1, notRead, {});
+  // The disk has room for half a copy of the file, or for one copy but not
+  // for the file QSettings writes beside it: the write fails only after the
+  // desktop took the wallpaper.
+  row("full disk, plain file", rotate, kAbc + padding, smallDisk.arg(22 * 4096), {}, 1, 1,
+      notStored + "No space left on device)*", "~b.png\n");
+  row("full disk, hand-edited file", rotate, crLf + padding + "\r\n", smallDisk.arg(37 * 4096), {},
+      1, 1, notStored + "No space left on device)*", "~b.png\n");
+  row("file size limit", rotate, kAbc + padding, {}, "trap '' XFSZ; ulimit -f 1; exec", 1, 1,
+      notStored + "File too large)*", "~b.png\n");
+  // Only an atomic replacement, which needs the folder, keeps a half-written
+  // file from ever being seen.
+  row("folder not writable", rotate, kAbc,
+      "[ $(id -u) = 0 ] || exit 77; chmod 755 ..; chmod 666 \"$F\"",
+      "export HOME=/nonexistent ZV_TEST_LOG=/dev/null; exec setpriv --reuid=65534 --regid=65534 "
+      "--clear-groups --",
+      1, 1, notStored + "Permission denied*", {});
 }
 
-void tst_CommandMode::helpForEveryOtherFirstArgument() {
+// Runs the program and checks its exit status, output, wallpapers and the
+// files it leaves: after a success the stored last wallpaper is the one set
+// last and the list is as it was, after a failure every file is as it was;
+// the permissions, links and the folder's other files never change.
+void tst_CommandMode::commandRun() {
   QFETCH(QStringList, arguments);
-  Session session;
-  const Run run = session.Start(arguments);
-  QCOMPARE(run.status, 0);
-  QCOMPARE(run.out, QByteArray(kHelp));
-  QVERIFY(run.err.isEmpty());
-  QVERIFY(!QFile::exists(session.Path(kSettingsFile)));
+  QFETCH(QByteArray, settings);
+  QFETCH(QString, setup);
+  QFETCH(QString, prefix);
+  QFETCH(int, runs);
+  QFETCH(int, status);
+  QFETCH(QByteArray, output);
+  QFETCH(QByteArray, log);
+  Session session(settings);
+  const int prepared = session.Shell(setup).status;
+  if (prepared == 77) QSKIP("this user cannot prepare the case");
+  QCOMPARE(prepared, 0);
+  const QByteArray before = session.State(true), shape = session.State(false);
+  const QString list = session.Value("Main/ImageListContent");
+  const QRegularExpression expected(
+      QRegularExpression::anchoredPattern(
+          QRegularExpression::escape(QString::fromUtf8(session.Expand(output)))
+              .replace("\\*", ".*")),
+      QRegularExpression::DotMatchesEverythingOption);
+  for (int i = 0; i < runs; ++i) {
+    const Run run = session.Start(arguments, prefix);
+    QCOMPARE(run.status, status);
+    QVERIFY2(expected.match(QString::fromUtf8(run.out + run.err)).hasMatch(), run.out + run.err);
+  }
+  QCOMPARE(ReadAll(session.Path("wallpaper.log")), session.Expand(log));
+  QCOMPARE(QFile::exists(session.Path(kEntryFile)), output.startsWith(kEntry));
+  if (status == 0 && !log.isEmpty()) {
+    QCOMPARE(session.State(false), shape);
+    const QByteArray last = session.Expand(log).split('\n').value(runs - 1);
+    QCOMPARE(session.Value("Main/ImageListLastSelected").toUtf8(), last);
+    QCOMPARE(session.Value("Main/ImageListContent"), list);
+  } else {
+    QCOMPARE(session.State(true), before);
+  }
 }
 
-void tst_CommandMode::windowModeWithoutDisplayEndsWithOneLine() {
+// The entry quotes a path with blanks and quotes so that a session's
+// launcher runs the program from there.
+void tst_CommandMode::logonEntryFromAQuotedFolderRunsAtLogon() {
   Session session;
-  session.Store({session.Picture("a.png")}, QString());
-  const QByteArray before = ReadAll(session.Path(kSettingsFile));
-  Run run = session.Start({});
-  QCOMPARE(run.status, 1);
-  QCOMPARE(run.err, QByteArray("ZVistaro02: no display to open the window on\n"));
-  // A display that is named but not there must not crash the program.
-  session.env.remove("QT_QPA_PLATFORM");
-  session.env.remove("WAYLAND_DISPLAY");
-  session.env.insert("DISPLAY", ":47");
-  run = session.Start({});
-  QCOMPARE(run.status, 1);
-  QCOMPARE(run.err, QByteArray("ZVistaro02: no display to open the window on\n"));
-  QCOMPARE(ReadAll(session.Path(kSettingsFile)), before);
+  session.env.insert("P", session.Path("it's a \"test\"/ZVistaro02"));
+  const QString copy =
+      "mkdir \"$(dirname \"$P\")\" && cp \"$1\" \"$(dirname \"$1\")\"/libZKit10.so* \"$(dirname "
+      "\"$P\")\"";
+  QCOMPARE(Finish(*session.Bash(copy, {ZV_PROGRAM})).status, 0);
+  QCOMPARE(session.Start({"/auto"}).out,
+           kEntry + ('"' + session.env.value("P").replace('"', "\"\"") + "\" /rotate\n").toUtf8());
+  QCOMPARE(QProcess::execute("desktop-file-validate", {session.Path(kEntryFile)}), 0);
+  QCOMPARE(session.Shell("gio launch \"$PWD/../" + QString(kEntryFile) + '"').status, 0);
+  QTRY_COMPARE(ReadAll(session.Path("wallpaper.log")), session.Expand("~b.png\n~c.png\n"));
 }
 
-void tst_CommandMode::unwritableSettingsFolderIsReportedAndKeepsTheOldFile() {
-  if (geteuid() != 0) QSKIP("needs root to run the program as another user");
+void tst_CommandMode::twoRotationsAtOnceKeepTheFileWhole() {
   Session session;
-  QFile::setPermissions(session.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ReadOther | QFile::ExeOther);
-  const QString a = session.Picture("a.png"), b = session.Picture("b.png");
-  session.Store({a, b}, a);
-  // The file itself is writable: only an atomic replacement, which needs the
-  // folder, keeps a half-written file from ever being seen.
-  QFile::setPermissions(session.Path(kSettingsFile), QFile::ReadOwner | QFile::WriteOwner |
-                                                         QFile::ReadOther | QFile::WriteOther);
-  session.env.insert("HOME", "/nonexistent");
-  session.env.insert("ZV_TEST_LOG", "/dev/null");
-  const QByteArray before = ReadAll(session.Path(kSettingsFile));
-  const Run run = session.Start(
-      {"/rotate"}, {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
-  QCOMPARE(run.status, 1);
-  QVERIFY2(run.err.startsWith("ZVistaro02: Error 75 - Path/File access error: the settings "
-                              "could not be stored in "),
-           run.err.constData());
-  QVERIFY2(run.err.contains("Permission denied"), run.err.constData());
-  QCOMPARE(ReadAll(session.Path(kSettingsFile)), before);
-  QCOMPARE(QDir(session.Path("config")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+  const QString list = session.Value("Main/ImageListContent");
+  for (int round = 0; round < 100; ++round) {
+    const auto first = session.Bash("exec \"$P\" /rotate"),
+               second = session.Bash("exec \"$P\" /rotate");
+    QCOMPARE(Finish(*first).status + Finish(*second).status, 0);
+    QCOMPARE(session.Value("Main/ImageListContent"), list);
+    QVERIFY(list.split("; ").contains(session.Value("Main/ImageListLastSelected")));
+  }
+  QCOMPARE(session.State(false).count('\n'), 2);  // the folder and the file
 }
 
-QTEST_GUILESS_MAIN(tst_CommandMode)
+void tst_CommandMode::closingWindowDuringRotationKeepsTheLastWriter_data() {
+  QTest::addColumn<QString>("rotateAfter");  // the window's write it follows
+  QTest::addColumn<int>("expectedLast");
+  // The window selects c; the rotation goes on from what it finds stored.
+  QTest::newRow("rotation before the window writes") << QString() << 2;
+  QTest::newRow("rotation between the selection and the list") << "ImageListLastSelected" << 0;
+  QTest::newRow("rotation after the list") << "ImageListContent" << 0;
+}
+
+// The real settings store, with a rotation run by another process right
+// after one given write of the window, which keeps its own cached copy of
+// the settings: the window must not undo the rotation, and the list stays
+// whole.
+class InterleavedStore : public IniSettingsStore {
+ public:
+  using IniSettingsStore::IniSettingsStore;
+  void Write(const QString& application, const QString& section, const QString& key,
+             const QString& value) override {
+    IniSettingsStore::Write(application, section, key, value);
+    if (key == after) std::exchange(then, [] {})();
+  }
+  QString after;
+  std::function<void()> then;
+};
+
+void tst_CommandMode::closingWindowDuringRotationKeepsTheLastWriter() {
+  QFETCH(QString, rotateAfter);
+  QFETCH(int, expectedLast);
+  Session session;
+  const QString list = session.Value("Main/ImageListContent");
+  FakePlatform platform;
+  bool rotated = false;
+  auto store = std::make_unique<InterleavedStore>(session.Path("config"));
+  store->after = rotateAfter;
+  store->then = [&] { rotated = session.Start({"/rotate"}).status == 0; };
+  CurrentPlatform().settings = std::move(store);
+  WindowDriver driver;
+  QVERIFY(driver.Start());
+  auto* view = driver.Control<QListView>("lstImageList");
+  view->setCurrentIndex(view->model()->index(2, 0));
+  if (rotateAfter.isEmpty()) rotated = session.Start({"/rotate"}).status == 0;
+  QVERIFY(driver.Close());
+  QVERIFY(rotated);
+  QCOMPARE(session.Value("Main/ImageListContent").remove('"'), list);  // quoted by the window
+  QCOMPARE(session.Value("Main/ImageListLastSelected"),
+           session.Path(QStringList{"a.png", "b.png", "c.png"}[expectedLast]));
+}
+
+QTEST_MAIN(tst_CommandMode)
 #include "tst_commandmode.moc"

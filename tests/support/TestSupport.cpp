@@ -35,10 +35,6 @@ QString FakeSettings::Read(const QString& application, const QString& section, c
 
 void FakeSettings::Write(const QString& application, const QString& section, const QString& key,
                          const QString& value) {
-  if (failWrites) {
-    throw ProgramError(kErrPathFileAccess, QStringLiteral("test"),
-                       QStringLiteral("settings write refused by the test"));
-  }
   values.insert(SettingsKey(application, section, key), value);
 }
 

@@ -34,7 +34,6 @@ class FakeSettings : public SettingsStore {
              const QString& value) override;
   // "application/section/key" -> value
   QMap<QString, QString> values;
-  bool failWrites = false;
 };
 
 class FakeRegistry : public RegistryAccess {
