@@ -6,17 +6,15 @@
 # execute the same inputs and print the same figures (-reload=0: libFuzzer
 # would otherwise read its corpus folder again every second). Any crash, leak,
 # timeout, out-of-memory or sanitizer report fails the run; what the target
-# wrote about it (the input that did it) is kept in the artifacts folder,
-# whose path is printed. Desktop entries that a target keeps in ./samples
-# must then pass desktop-file-validate.
+# wrote about it (the input that did it) and its log are kept in the artifacts
+# folder, whose path is printed. Desktop entries that a target keeps in
+# ./samples must then pass desktop-file-validate.
 #   run-fuzzer.sh FUZZER SEEDS RUNS MALLOC_LIMIT_MB ARTIFACTS [RSS_LIMIT_MB]
 # ZV_FUZZ_SEED overrides the seed (1; 0 lets libFuzzer draw one) and
 # ZV_FUZZ_SECONDS runs for that long instead of a number of runs:
 # scripts/fuzz-long.sh uses them for longer runs with random seeds.
 set -euo pipefail
 fuzzer=$1 seeds=$2 runs=$3 malloc_limit_mb=$4 artifacts=$5
-rss_limit_mb=${6:-$((malloc_limit_mb * 4))}
-seed=${ZV_FUZZ_SEED:-1}
 length=(-runs="$runs")
 [ -z "${ZV_FUZZ_SECONDS:-}" ] || length=(-runs=-1 -max_total_time="$ZV_FUZZ_SECONDS")
 work=$(mktemp -d)
@@ -25,25 +23,25 @@ rm -rf "$artifacts"
 mkdir -p "$work/corpus" "$artifacts"
 cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
 cd "$work"
-export QT_HASH_SEED=0
 started=$(date +%s%N)
-if ! setarch "$(uname -m)" -R "$fuzzer" -seed="$seed" "${length[@]}" -reload=0 -timeout=300 \
-  -malloc_limit_mb="$malloc_limit_mb" -rss_limit_mb="$rss_limit_mb" -print_final_stats=1 \
-  -artifact_prefix="$artifacts/" "$work/corpus" 2>"$work/log"; then
-  tail -n 60 "$work/log"
-  cp "$work/log" "$artifacts/fuzzer.log"
-  echo "$(basename "$fuzzer") failed ($(grep -m1 -o 'Seed: [0-9]*' "$work/log")); what it found and its log are kept in $artifacts:"
+if ! QT_HASH_SEED=0 setarch "$(uname -m)" -R "$fuzzer" -seed="${ZV_FUZZ_SEED:-1}" "${length[@]}" \
+  -reload=0 -timeout=300 -malloc_limit_mb="$malloc_limit_mb" \
+  -rss_limit_mb="${6:-$((malloc_limit_mb * 4))}" -print_final_stats=1 -artifact_prefix="$artifacts/" "$work/corpus" 2>"$artifacts/fuzzer.log"; then
+  tail -n 60 "$artifacts/fuzzer.log"
+  echo "$(basename "$fuzzer") failed ($(grep -m1 -o 'Seed: [0-9]*' "$artifacts/fuzzer.log"));" \
+    "what it found and its log are kept in $artifacts:"
   ls -l "$artifacts"
   exit 1
 fi
+mv "$artifacts/fuzzer.log" log
 rmdir "$artifacts" 2>/dev/null || true
 # The figures two runs of one commit must share, then the time taken.
-grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | sed -E 's/ (exec\/s|rss): [^ ]+//g' || true
-grep -E '^(stat::number_of_executed_units|stat::new_units_added|stat::peak_rss_mb)' "$work/log"
+grep -E '^#[0-9]+[[:space:]]+DONE' log | sed -E 's/ (exec\/s|rss): [^ ]+//g' || true
+grep -E '^stat::(number_of_executed_units|new_units_added|peak_rss_mb)' log
 tenths=$((($(date +%s%N) - started) / 100000000))
-echo "$(grep -m1 -o 'Seed: [0-9]*' "$work/log"), $(grep -o 'Done [0-9]* runs' "$work/log") in $((tenths / 10)).$((tenths % 10)) s"
+echo "$(grep -m1 -o 'Seed: [0-9]*' log), $(grep -o 'Done [0-9]* runs' log) in $((tenths / 10)).$((tenths % 10)) s"
 shopt -s nullglob
-samples=("$work"/samples/*.desktop)
+samples=(samples/*.desktop)
 for sample in "${samples[@]}"; do
   desktop-file-validate "$sample" || { echo "rejected: $sample"; cat "$sample"; exit 1; }
 done
