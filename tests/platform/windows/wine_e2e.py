@@ -129,14 +129,17 @@ def test_commands(program):
     store([PICTURES + name for name in COLOURS], PICTURES + "a.bmp")
     subprocess.run(["wine", "reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f"], capture_output=True)
     help_box = TITLE + "\nCommand-line options:"
-    auto_box = "%s\nHKEY_CURRENT_USER%s\\%s\\ZVistaro02 /rotate" % (TITLE, RUN_KEY[4:], RUN_VALUE)
+    # The program is not on Wine's PATH, so the logon entry names it by its path.
+    exe = subprocess.run(["winepath", "-w", program], capture_output=True, text=True).stdout.strip()
+    logon = ('"%s"' % exe if " " in exe else exe) + " /rotate"
+    auto_box = "%s\nHKEY_CURRENT_USER%s\\%s\\%s" % (TITLE, RUN_KEY[4:], RUN_VALUE, logon)
     # args, exit status, start of the box's text (or None), the picture then
     # shown and stored as the last one, the Run value after.
     for args, status, box, shown, entry in [
             (["/rotate"], 0, None, "b.bmp", None),
             (["/ROTATE", "two words"], 0, None, "c.bmp", None),
             (["/rotate"], 0, None, WIDE, None),
-            (["/auto"], 0, auto_box, "a.bmp", "ZVistaro02 /rotate"),
+            (["/auto"], 0, auto_box, "a.bmp", logon),
             (["/remove"], 0, None, "a.bmp", None),
             (["/remove"], 1, TITLE + "\nZVistaro02: Error -2147024894", "a.bmp", None),
             (["/what"], 0, help_box, "a.bmp", None),
