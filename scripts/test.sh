@@ -38,5 +38,5 @@ if ! ctest --test-dir "$ZV_ROOT/build-fuzz" --output-on-failure --verbose --time
 fi
 # Each target's figures (the same in every run of one commit), then ctest's
 # own summary.
-grep -E '(Test +#|DONE|stat::|Seed: |accepted|tests passed|Total Test)' "$fuzzlog"
+grep -E '(Test +#|DONE|stat::|peak memory|Seed: |accepted|tests passed|Total Test)' "$fuzzlog"
 "$ZV_ROOT/scripts/test-windows.sh"
