@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QMultiHash>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
@@ -150,19 +151,37 @@ Values ReadValues(const QString& file) {
   return values;
 }
 
-// Whether every value that could be read is found unchanged. QSettings
-// does not give back everything of a damaged file as it read it, but loses
-// nothing: a key listed with no readable value (a line \k=v is listed as
-// "/k") is written back under a key it can read, and a list holding control
-// characters comes back as a list of variants with the same texts.
-bool HoldsAll(const Values& found, const Values& expected) {
-  return std::all_of(expected.begin(), expected.end(), [&found](const auto& entry) {
-    const QVariant& value = entry.second;
-    if (!value.isValid()) return true;
-    const auto it = found.find(entry.first);
-    if (it == found.end()) return false;
-    return it->second == value || (value.typeId() == QMetaType::QStringList &&
-                                   it->second.toStringList() == value.toStringList());
+// A value as it compares after QSettings wrote it back: a list holding
+// control characters comes back as a list of variants of the same texts.
+QVariant Comparable(const QVariant& value) {
+  return value.typeId() == QMetaType::QVariantList ? QVariant(value.toStringList()) : value;
+}
+
+// Whether the new value is found under its key and every other value that
+// could be read before is found unchanged. QSettings does not give a
+// damaged file back key for key, but it loses no value: a key listed with
+// no readable value (a line \k=v is listed as "/k") comes back under a key
+// it can read, a section named "General" in other letters as "General". So
+// the values are matched by content, wherever they are.
+bool HoldsAll(const Values& found, const Values& before, const QString& settingsKey,
+              const QString& value) {
+  const auto stored = found.find(settingsKey);
+  if (stored == found.end() || stored->second != QVariant(value)) return false;
+  QMultiHash<QString, QVariant> others;
+  for (const auto& [key, held] : found) {
+    if (key != settingsKey) others.insert(held.toString(), Comparable(held));
+  }
+  return std::all_of(before.begin(), before.end(), [&](const auto& entry) {
+    if (entry.first == settingsKey || !entry.second.isValid()) return true;
+    const QVariant wanted = Comparable(entry.second);
+    for (auto it = others.find(entry.second.toString());
+         it != others.end() && it.key() == entry.second.toString(); ++it) {
+      if (it.value() == wanted) {
+        others.erase(it);
+        return true;
+      }
+    }
+    return false;
   });
 }
 
@@ -297,8 +316,7 @@ void RewriteThroughQSettings(const QString& path, const QString& scratch, const 
   // QSettings may still hold the scratch file of this process's previous
   // write under the same name, dated no later than that write.
   DateLaterThan(path, scratch, LastReplacementTime());
-  Values expected = ReadValues(scratch);
-  expected[settingsKey] = value;
+  const Values before = ReadValues(scratch);
   // A full disk makes QSettings fail, or worse, rename a cut-off file into
   // place and report nothing. Its new file was written beside the copy, so
   // both had to fit where the scratch file (whole or cut off) is now.
@@ -317,7 +335,7 @@ void RewriteThroughQSettings(const QString& path, const QString& scratch, const 
   // keeps the size and date it wrote; a new date makes it read the bytes
   // that reached the disk.
   DateLaterThan(path, scratch, ModificationTime(scratch));
-  if (!HoldsAll(ReadValues(scratch), expected)) failure();
+  if (!HoldsAll(ReadValues(scratch), before, settingsKey, value)) failure();
 }
 
 // The new file is the current one with only this value changed, made
