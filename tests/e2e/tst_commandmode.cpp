@@ -28,11 +28,6 @@ constexpr char kRefused[] =
     "ZVistaro02: Error -2147213312 - Unexpected internal error\nZVistaro02: ";
 constexpr char kError75[] = "ZVistaro02: Error 75 - Path/File access error: the settings could ";
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A settings file with the list (as the INI value, without its quotes).
 QByteArray Ini(const QByteArray& list, const QByteArray& last = "~a.png") {
   return "[Main]\nImageListLastSelected=" + last + "\nImageListContent=\"" + list + "\"\n";
@@ -98,6 +93,7 @@ struct Session {
     return process;
   }
   Run Shell(const QString& script) const { return Finish(*Bash(script)); }
+  QByteArray Log() const { return Shell("cat \"$ZV_TEST_LOG\" 2>/dev/null").out; }
   // The program, after shell words that can change its limits, environment
   // or user.
   Run Start(const QStringList& arguments, const QString& prefix = {}) const {
@@ -125,7 +121,6 @@ class tst_CommandMode : public QObject {
   void commandRun();
   void logonEntryFromAQuotedFolderRunsAtLogon();
   void twoRotationsAtOnceKeepTheFileWhole();
-  void closingWindowDuringRotationKeepsTheLastWriter_data();
   void closingWindowDuringRotationKeepsTheLastWriter();
 };
 
@@ -152,14 +147,8 @@ void tst_CommandMode::commandRun_data() {
     QTest::newRow(name) << arguments << settings << setup << prefix << runs << status << output
                         << log;
   };
-  // Rotation: the next entry after the stored one, wrapping; missing names
-  // skipped, duplicates kept (the walk after b finds the first a again).
-  row("any case, later arguments ignored", {"/ROTATE", "x"}, kAbc, {}, {}, 3, 0, {},
-      "~b.png\n~c.png\n~a.png\n");
-  row("missing skipped, duplicates kept", rotate,
-      Ini("~a.png; ~missing.png; ~b.png; ~a.png; ~c.png"), {}, {}, 4, 0, {},
-      "~b.png\n~a.png\n~b.png\n~a.png\n");
-  row("blanks, quotes, separators and wide names", rotate,
+  // Rotation: the next entry after the stored one, wrapping.
+  row("any case, later arguments ignored, odd names", {"/ROTATE", "x"},
       Ini("~a b.png; \\\"~q\\\"\\\"t.png\\\"; \\\"~s; t.png\\\"; ~Zörvane €.png", "~Zörvane €.png"),
       {}, {}, 4, 0, {}, "~a b.png\n~q\"t.png\n~s; t.png\n~Zörvane €.png\n");
   row("a name lost to the encoding is reported", rotate, Ini("~a.png; ~\xff.png; ~b.png"), {}, {},
@@ -202,9 +191,6 @@ void tst_CommandMode::commandRun_data() {
     row(qPrintable("help: " + arguments.join(' ')), arguments, {}, {}, {}, 1, 0, kHelp, {});
   }
   row("no display", {}, kAbc, {}, {}, 1, 1, "ZVistaro02: no display to open the window on\n", {});
-  row("a display that is not there", {}, kAbc, {},
-      "unset QT_QPA_PLATFORM WAYLAND_DISPLAY; DISPLAY=:47 exec", 1, 1,
-      "ZVistaro02: no display to open the window on\n", {});
   // A damaged settings file: what still reads is used.
   row("cut inside the list", rotate, Ini("~a.png; ~b.png; \\\"~c.png").chopped(2), {}, {}, 1, 0, {},
       "~b.png\n");
@@ -214,7 +200,6 @@ void tst_CommandMode::commandRun_data() {
       {}, {}, 1, 0, {}, "~c.png\n");
   row("garbage only", rotate, QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16), {}, {}, 1, 1,
       kInvalid + QByteArray("*"), {});
-  row("empty", rotate, {}, "touch \"$F\"", {}, 1, 1, kInvalid + QByteArray("*"), {});
   row("hand-edited, through a chain of links", rotate, crLf,
       "mkdir real && mv \"$F\" real/s.ini && ln -s real/s.ini l2 && ln -s l2 \"$F\"", {}, 1, 0, {},
       "~b.png\n");
@@ -224,11 +209,9 @@ void tst_CommandMode::commandRun_data() {
       notStored + "the file is read-only*", {});
   row("a folder in its place", rotate, kAbc, "rm \"$F\" && mkdir \"$F\"", {}, 1, 1, notRead, {});
   row("a FIFO in its place", rotate, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1, notRead, {});
-  // The disk has room for half a copy of the file, or for one copy but not
-  // for the file QSettings writes beside it: the write fails only after the
-  // desktop took the wallpaper.
-  row("full disk, plain file", rotate, kAbc + padding, smallDisk.arg(22 * 4096), {}, 1, 1,
-      notStored + "No space left on device)*", "~b.png\n");
+  // The disk has room for one copy of the file but not for the file
+  // QSettings writes beside it, or the file size is limited: the write fails
+  // only after the desktop took the wallpaper.
   row("full disk, hand-edited file", rotate, crLf + padding + "\r\n", smallDisk.arg(37 * 4096), {},
       1, 1, notStored + "No space left on device)*", "~b.png\n");
   row("file size limit", rotate, kAbc + padding, {}, "trap '' XFSZ; ulimit -f 1; exec", 1, 1,
@@ -271,7 +254,7 @@ void tst_CommandMode::commandRun() {
     QCOMPARE(run.status, status);
     QVERIFY2(expected.match(QString::fromUtf8(run.out + run.err)).hasMatch(), run.out + run.err);
   }
-  QCOMPARE(ReadAll(session.Path("wallpaper.log")), session.Expand(log));
+  QCOMPARE(session.Log(), session.Expand(log));
   QCOMPARE(QFile::exists(session.Path(kEntryFile)), output.startsWith(kEntry));
   if (status == 0 && !log.isEmpty()) {
     QCOMPARE(session.State(false), shape);
@@ -296,7 +279,7 @@ void tst_CommandMode::logonEntryFromAQuotedFolderRunsAtLogon() {
            kEntry + ('"' + session.env.value("P").replace('"', "\"\"") + "\" /rotate\n").toUtf8());
   QCOMPARE(QProcess::execute("desktop-file-validate", {session.Path(kEntryFile)}), 0);
   QCOMPARE(session.Shell("gio launch \"$PWD/../" + QString(kEntryFile) + '"').status, 0);
-  QTRY_COMPARE(ReadAll(session.Path("wallpaper.log")), session.Expand("~b.png\n~c.png\n"));
+  QTRY_COMPARE(session.Log(), session.Expand("~b.png\n~c.png\n"));
 }
 
 void tst_CommandMode::twoRotationsAtOnceKeepTheFileWhole() {
@@ -312,52 +295,37 @@ void tst_CommandMode::twoRotationsAtOnceKeepTheFileWhole() {
   QCOMPARE(session.State(false).count('\n'), 2);  // the folder and the file
 }
 
-void tst_CommandMode::closingWindowDuringRotationKeepsTheLastWriter_data() {
-  QTest::addColumn<QString>("rotateAfter");  // the window's write it follows
-  QTest::addColumn<int>("expectedLast");
-  // The window selects c; the rotation goes on from what it finds stored.
-  QTest::newRow("rotation before the window writes") << QString() << 2;
-  QTest::newRow("rotation between the selection and the list") << "ImageListLastSelected" << 0;
-  QTest::newRow("rotation after the list") << "ImageListContent" << 0;
-}
-
 // The real settings store, with a rotation run by another process right
-// after one given write of the window, which keeps its own cached copy of
-// the settings: the window must not undo the rotation, and the list stays
-// whole.
+// after the window stored its selection and before it stores the list. The
+// window, which keeps its own cached copy of the settings, must not undo
+// the rotation, and the list stays whole.
 class InterleavedStore : public IniSettingsStore {
  public:
   using IniSettingsStore::IniSettingsStore;
   void Write(const QString& application, const QString& section, const QString& key,
              const QString& value) override {
     IniSettingsStore::Write(application, section, key, value);
-    if (key == after) std::exchange(then, [] {})();
+    if (key == "ImageListLastSelected") std::exchange(then, [] {})();
   }
-  QString after;
   std::function<void()> then;
 };
 
 void tst_CommandMode::closingWindowDuringRotationKeepsTheLastWriter() {
-  QFETCH(QString, rotateAfter);
-  QFETCH(int, expectedLast);
   Session session;
   const QString list = session.Value("Main/ImageListContent");
   FakePlatform platform;
   bool rotated = false;
   auto store = std::make_unique<InterleavedStore>(session.Path("config"));
-  store->after = rotateAfter;
   store->then = [&] { rotated = session.Start({"/rotate"}).status == 0; };
   CurrentPlatform().settings = std::move(store);
   WindowDriver driver;
   QVERIFY(driver.Start());
   auto* view = driver.Control<QListView>("lstImageList");
-  view->setCurrentIndex(view->model()->index(2, 0));
-  if (rotateAfter.isEmpty()) rotated = session.Start({"/rotate"}).status == 0;
+  view->setCurrentIndex(view->model()->index(2, 0));  // c, after which comes a
   QVERIFY(driver.Close());
   QVERIFY(rotated);
   QCOMPARE(session.Value("Main/ImageListContent").remove('"'), list);  // quoted by the window
-  QCOMPARE(session.Value("Main/ImageListLastSelected"),
-           session.Path(QStringList{"a.png", "b.png", "c.png"}[expectedLast]));
+  QCOMPARE(session.Value("Main/ImageListLastSelected"), session.Path("a.png"));
 }
 
 QTEST_MAIN(tst_CommandMode)

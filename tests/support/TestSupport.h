@@ -29,30 +29,39 @@ class TraceRecorder {
 // Recording fakes of the platform interfaces.
 class FakeSettings : public SettingsStore {
  public:
-  QString Read(const QString& application, const QString& section, const QString& key) override;
+  QString Read(const QString& application, const QString& section, const QString& key) override {
+    return values.value(application + '/' + section + '/' + key);
+  }
   void Write(const QString& application, const QString& section, const QString& key,
-             const QString& value) override;
+             const QString& value) override {
+    values.insert(application + '/' + section + '/' + key, value);
+  }
   // "application/section/key" -> value
   QMap<QString, QString> values;
 };
 
 class FakeRegistry : public RegistryAccess {
  public:
-  void RegWrite(const QString& path, const QString& value) override;
-  void RegDelete(const QString& path) override;
+  void RegWrite(const QString& path, const QString& value) override { values.insert(path, value); }
+  void RegDelete(const QString& path) override { values.remove(path); }
   QMap<QString, QString> values;
 };
 
 class FakeWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  bool Set(const QString& file) override {
+    setFiles.append(file);
+    return !refusedFiles.contains(file);
+  }
   QStringList setFiles;      // every file handed over, accepted or not
   QStringList refusedFiles;  // files to refuse
 };
 
 class FakeMessages : public MessageBoxes {
  public:
-  void Show(const QString& prompt, int style, const QString& caption) override;
+  void Show(const QString& prompt, int style, const QString& caption) override {
+    shown.append({prompt, style, caption});
+  }
   struct Shown {
     QString prompt;
     int style;
@@ -66,9 +75,8 @@ class FakeProcess : public ProcessInfo {
   QString CommandLineText() override { return commandLine; }
   QString ExecutableName() override { return QStringLiteral("ZVistaro02"); }
   bool HasInteractiveDisplay() override { return false; }
-  void Trace(const QString& line) override { traced.append(line); }
+  void Trace(const QString&) override {}
   QString commandLine;
-  QStringList traced;
 };
 
 // A platform of fakes, installed while it lives; the previous platform comes
@@ -81,7 +89,6 @@ class FakePlatform {
   FakePlatform& operator=(const FakePlatform&) = delete;
 
   FakeSettings* settings;
-  FakeRegistry* registry;
   FakeWallpaper* wallpaper;
   FakeMessages* messages;
   FakeProcess* process;
