@@ -64,7 +64,8 @@ QByteArray Jpeg(int frame, int width, int height, int hv, int scanned) {
          QByteArray("\xff\xd9", 2);
 }
 
-// A GIF whose logical screen has the given size, holding one 1x1 frame.
+// A GIF whose logical screen has the given size, holding one 1x1 frame (a
+// fuzz seed holds the refused 16000 x 16000 one).
 QByteArray ScreenGif(int width, int height) {
   static constexpr char kRest[] =
       "\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0\x3b";
@@ -102,8 +103,6 @@ void tst_HostilePictures::decoderCostIsJudgedFromTheHeader_data() {
   QTest::addColumn<int>("mode");  // the view mode to draw it in; -1: not drawn
   QTest::addColumn<bool>("shown");
   // A progressive JPEG keeps 2 bytes a component for every pixel.
-  QTest::newRow("progressive JPEG, 100 megapixels at full colour")
-      << Jpeg(0xc2, 12500, 8000, 0x11, 1) << "jpg" << -1 << true;
   QTest::newRow("progressive JPEG, 200 megapixels, colour at a quarter")
       << Jpeg(0xc2, 20000, 10000, 0x22, 1) << "jpg" << -1 << true;
   QTest::newRow("progressive JPEG, 400 megapixels, colour at a quarter")
@@ -113,8 +112,6 @@ void tst_HostilePictures::decoderCostIsJudgedFromTheHeader_data() {
       << Jpeg(0xc0, 30000, 30000, 0x11, 3) << "jpg" << -1 << true;
   QTest::newRow("baseline JPEG, 30000 x 30000, one scan a component")
       << Jpeg(0xc0, 30000, 30000, 0x11, 1) << "jpg" << 2 << false;
-  QTest::newRow("GIF screen of 16000 x 16000 in 35 bytes")
-      << ScreenGif(16000, 16000) << "gif" << 0 << false;
   QTest::newRow("GIF screen of 10000 x 10000") << ScreenGif(10000, 10000) << "gif" << -1 << true;
   QTest::newRow("PNG, 16 bits, 100 megapixels")
       << ClaimedPng(10000, 10000, 16) << "png" << -1 << true;
