@@ -32,8 +32,6 @@ class tst_ZVRImageList : public QObject {
   void members();
   void selectionCommandsMatchEntryByEntry();
   void addingManyKeepsWhatAddingEachKeeps();
-  void nextStoredFileName_data();
-  void nextStoredFileName();
 
  private:
   QString Path(const QString& name) const { return dir_.filePath(name); }
@@ -55,7 +53,7 @@ ZVRImageList tst_ZVRImageList::ListOf(const QStringList& names) const {
 }
 
 void tst_ZVRImageList::members_data() {
-  QTest::addColumn<QStringList>("start");  // names added; "missing" names no file
+  QTest::addColumn<QStringList>("start");  // names added or stored; "missing", "X", "Y": no file
   QTest::addColumn<QString>("call");
   QTest::addColumn<QString>("name");
   QTest::addColumn<QList<int>>("at");       // position(s); for next/prev 1 wraps
@@ -67,18 +65,14 @@ void tst_ZVRImageList::members_data() {
     QTest::newRow(tag) << start << QString(call) << QString(name) << at << result << error;
   };
   const QStringList abc{"A", "B", "C"}, none;
-  row("add skips missing files; remove takes the first", {"A", "B", "missing", "A"}, "remove", "A",
-      {}, {"B", "A"});
   row("remove of a name not listed", abc, "remove", "D", {}, none, out);
-  row("index of a duplicate is its first", {"B", "A", "A"}, "index", "A", {}, {"2"});
   row("index: case counts", {"lower.bmp"}, "index", "LOWER.BMP", {}, none, bad);
-  row("name at the last position", abc, "name", "", {3}, {"C"});
   row("name at 0", abc, "name", "", {0}, none, out);
   row("name past the end", abc, "name", "", {4}, none, out);
   row("next at the last without wrapping", abc, "next", "C", {0}, none, bad);
   row("next without wrapping", abc, "next", "A", {0}, {"B"});
+  row("next wraps", abc, "next", "C", {1}, {"A"});
   row("prev without wrapping", abc, "prev", "C", {0}, {"B"});
-  row("prev wraps", abc, "prev", "A", {1}, {"C"});
   row("prev at the first without wrapping", abc, "prev", "A", {0}, none, bad);
   row("prev of a name not listed", abc, "prev", "D", {0}, none, bad);
   row("prev steps from a duplicate's first", {"A", "B", "A", "C"}, "prev", "A", {1}, {"C"});
@@ -91,6 +85,16 @@ void tst_ZVRImageList::members_data() {
   row("move of a name not listed", abc, "move", "D", {1}, none, out);
   row("remove selected past the end", abc, "remove selected", "", {1, 4}, none, out);
   row("move selected up from 0", abc, "up selected", "", {0, 2}, none, out);
+  // The next existing file after the stored last one, read from the stored
+  // list's text, missing files included, before any list is loaded.
+  row("stored: wraps past missing ones", {"X", "B", "A", "X", "Y"}, "stored", "A", {}, {"B"});
+  row("stored: only the last exists", {"X", "A", "Y"}, "stored", "A", {}, {"A"});
+  row("stored: the duplicate right after", {"A", "X", "A", "B"}, "stored", "A", {}, {"A"});
+  row("stored: the last's file missing", {"A", "X", "B", "X", "C"}, "stored", "X", {}, none, bad);
+  row("stored: quotes and separators", {"A", "a b; \"c\".bmp", "B"}, "stored", "a b; \"c\".bmp", {},
+      {"B"});
+  row("stored: case counts", {"LOWER.BMP", "B", "lower.bmp", "C"}, "stored", "lower.bmp", {},
+      {"C"});
 }
 
 void tst_ZVRImageList::members() {
@@ -104,8 +108,15 @@ void tst_ZVRImageList::members() {
   const QStringList before = Entries(list);
   const QString path = Path(name);
   const int first = at.value(0);
+  StringList reader;
+  reader.SetSeparator(QStringLiteral("; "));
+  const std::unique_ptr<StringList> stored = ZVRImageList().FileNames();  // as the window stores
+  for (const QString& entry : start) stored->Add(Path(entry), -1);
   QStringList got;
   const qint32 raised = ErrorOf([&] {
+    if (call == "stored") {
+      got = QStringList{ZVRImageList::NextStoredFileName(reader, stored->Text(), path)};
+    }
     if (call == "next") got = QStringList{list.NextFileName(path, first == 1)};
     if (call == "prev") got = QStringList{list.PrevFileName(path, first == 1)};
     if (call == "index") got = QStringList{QString::number(list.IndexFromContent(path))};
@@ -170,58 +181,6 @@ void tst_ZVRImageList::addingManyKeepsWhatAddingEachKeeps() {
   all.Add(names);
   for (const QString& name : names) each.Add(name);
   QCOMPARE(Entries(all), Entries(each));
-}
-
-void tst_ZVRImageList::nextStoredFileName_data() {
-  QTest::addColumn<QStringList>("stored");
-  QTest::addColumn<QString>("last");
-  QTest::addColumn<QString>("next");  // empty: "Invalid Parameter"
-  const auto row = [](const char* name, const QStringList& stored, const char* last,
-                      const char* next) {
-    QTest::newRow(name) << stored << QString(last) << QString(next);
-  };
-  const QStringList abc{"A", "B", "C"};
-  row("the last entry wraps to the first", abc, "C", "A");
-  row("every file after it missing: wraps past missing ones", {"X", "B", "A", "X", "Y"}, "A", "B");
-  row("only the last exists: itself", {"X", "A", "Y"}, "A", "A");
-  row("the duplicate right after", {"A", "X", "A", "B"}, "A", "A");
-  row("the last's file missing, a later duplicate too", {"A", "X", "B", "X", "C"}, "X", "");
-  row("another case is another name", {"LOWER.BMP", "B", "lower.bmp", "C"}, "lower.bmp", "C");
-  row("quotes and separators in names", {"A", "a b; \"c\".bmp", "B"}, "a b; \"c\".bmp", "B");
-}
-
-// Against the expected name and against the list that loading would build,
-// which its own text builds again.
-void tst_ZVRImageList::nextStoredFileName() {
-  QFETCH(QStringList, stored);
-  QFETCH(QString, last);
-  QFETCH(QString, next);
-  StringList reader;
-  reader.SetSeparator(QStringLiteral("; "));
-  StringList writer = reader;
-  QStringList paths;
-  for (const QString& name : stored) paths.append(Path(name));
-  for (const QString& path : paths) writer.Add(path);
-  ZVRImageList loaded, again;
-  loaded.FileNames(&writer);
-  // The list's own text reads back into the same list.
-  StringList back = reader;
-  back.SetText(loaded.FileNames()->Text());
-  again.FileNames(&back);
-  QCOMPARE(Entries(again), Entries(loaded));
-  const QString expected = next.isEmpty() ? QString() : Path(next);
-  // As written, and without quotes as a hand-edited file may hold it.
-  QStringList texts{writer.Text()};
-  if (!paths.join(QString()).contains('"')) texts.append(paths.join("; "));
-  for (const QString& text : texts) {
-    QString got, walked;
-    QCOMPARE(ErrorOf([&] { got = ZVRImageList::NextStoredFileName(reader, text, Path(last)); }),
-             next.isEmpty() ? modMain::kErrInvalidParameter : 0);
-    QCOMPARE(ErrorOf([&] { walked = loaded.NextFileName(Path(last), true); }),
-             next.isEmpty() ? modMain::kErrInvalidParameter : 0);
-    QCOMPARE(got, expected);
-    QCOMPARE(walked, expected);
-  }
 }
 
 QTEST_GUILESS_MAIN(tst_ZVRImageList)

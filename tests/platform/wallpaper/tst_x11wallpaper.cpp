@@ -68,7 +68,6 @@ class tst_X11Wallpaper : public QObject {
  private slots:
   void rootWindowShowsThePictureCovered_data();
   void rootWindowShowsThePictureCovered();
-  void nextPictureReplacesTheRootOnlyWhenUsable();
 
  private:
   QTemporaryDir dir_;
@@ -79,37 +78,28 @@ void tst_X11Wallpaper::rootWindowShowsThePictureCovered_data() {
   QTest::addColumn<QString>("suffix");
   QTest::addColumn<QSize>("size");  // the bands scaled to this size
   QTest::addColumn<int>("format");  // the pixels' format, as the file keeps it
-  const int rgb = QImage::Format_RGB32;
-  QTest::newRow("depth 16 packs 5-6-5 pixels") << "320x240x16"
-                                               << "png" << QSize(400, 200) << rgb;
-  QTest::newRow("depth 24, JPEG shrunk while decoded") << "320x240x24"
-                                                       << "jpg" << QSize(1200, 600) << rgb;
-  QTest::newRow("depth 24, PNG of palette colours")
-      << "320x240x24"
-      << "png" << QSize(256, 128) << int(QImage::Format_Indexed8);
+  const auto row = [](const char* tag, const char* screen, const char* suffix, QSize size,
+                      QImage::Format format = QImage::Format_RGB32) {
+    QTest::newRow(tag) << QString(screen) << QString(suffix) << size << int(format);
+  };
+  row("depth 16 packs 5-6-5 pixels", "320x240x16", "png", {400, 200});
+  row("depth 24, JPEG shrunk while decoded", "320x240x24", "jpg", {1200, 600});
+  row("depth 24, PNG of palette colours", "320x240x24", "png", {256, 128}, QImage::Format_Indexed8);
   // Decoded at 144 MB, past Qt's default allocation limit of 128 MB.
-  QTest::newRow("depth 24, PNG of 16-bit channels and alpha")
-      << "320x240x24"
-      << "png" << QSize(6000, 3000) << int(QImage::Format_RGBA64);
+  row("depth 24, PNG of 16-bit channels and alpha", "320x240x24", "png", {6000, 3000},
+      QImage::Format_RGBA64);
 }
 
+// Each picture is set twice: the second root pixmap replaces the first,
+// which goes. Then the session's route, which checks a picture first,
+// refuses a header that reads as an 800x600 picture whose pixels are cut
+// off, and the root stays as it was.
 void tst_X11Wallpaper::rootWindowShowsThePictureCovered() {
   QFETCH(QString, screen);
   QFETCH(QString, suffix);
   QFETCH(QSize, size);
   QFETCH(int, format);
   PrivateXServer server(screen);
-  qputenv("DISPLAY", server.Display().toLatin1());
-  const QString file = dir_.filePath("bands #1." + suffix);
-  QVERIFY(Bands().scaled(size).convertToFormat(QImage::Format(format)).save(file));
-  QVERIFY(X11Wallpaper().Set(file));
-  const QList<xcb_pixmap_t> root = RootPixmaps();
-  QVERIFY(root.size() == 2 && root[0] != XCB_NONE && root[1] == root[0]);
-  VerifyBands();
-}
-
-void tst_X11Wallpaper::nextPictureReplacesTheRootOnlyWhenUsable() {
-  PrivateXServer server(QStringLiteral("320x240x24"));
   qputenv("DISPLAY", server.Display().toLatin1());
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const auto exists = [connection](xcb_pixmap_t pixmap) {
@@ -118,36 +108,28 @@ void tst_X11Wallpaper::nextPictureReplacesTheRootOnlyWhenUsable() {
     std::free(error);
     return error == nullptr;
   };
-  const QString bands = dir_.filePath("bands.png");
-  QVERIFY(Bands().save(bands));
-  QVERIFY(X11Wallpaper().Set(bands));
+  const QString file = dir_.filePath("bands #1." + suffix);
+  QVERIFY(Bands().scaled(size).convertToFormat(QImage::Format(format)).save(file));
+  QVERIFY(X11Wallpaper().Set(file));
   const QList<xcb_pixmap_t> first = RootPixmaps();
-  QVERIFY(X11Wallpaper().Set(bands));
-  const QList<xcb_pixmap_t> second = RootPixmaps();
-  QVERIFY(second.size() == 2 && second[0] != first.value(0) && second[1] == second[0]);
+  QVERIFY(X11Wallpaper().Set(file));
+  const QList<xcb_pixmap_t> root = RootPixmaps();
+  QVERIFY(root.size() == 2 && root[0] != XCB_NONE && root[0] != first.value(0) &&
+          root[1] == root[0]);
   QVERIFY2(!exists(first.value(0)), "the first wallpaper's pixmap was kept");
-
-  // Through the session's route, which checks the picture first. A header
-  // that reads as an 800x600 picture whose pixels are cut off; and the
-  // fuzzer's finding, 521 bytes whose decoder would take 2.6 GB.
+  VerifyBands();
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   Bands().scaled(800, 600).save(&buffer, "png");
-  QFile finding(QStringLiteral(ZV_PICTURE_SEEDS "/jpg-huge-progressive-finding-mode0"));
-  QVERIFY(finding.open(QIODevice::ReadOnly));
   for (const char* variable : {"XDG_CURRENT_DESKTOP", "SWAYSOCK"}) qunsetenv(variable);
   TraceRecorder trace;
-  for (const QString& file : {MakeFile(dir_.path(), "truncated.png", png.left(png.size() / 3)),
-                              MakeFile(dir_.path(), "costly.jpg", finding.readAll().mid(1))}) {
-    QVERIFY2(!CreateLinuxWallpaper()->Set(file), qPrintable(file));
-    QCOMPARE(RootPixmaps(), second);
-    VerifyBands();
-  }
-  QVERIFY(exists(second[0]));
+  QVERIFY(!CreateLinuxWallpaper()->Set(MakeFile(dir_.path(), "cut.png", png.left(png.size() / 3))));
+  QCOMPARE(RootPixmaps(), root);
+  VerifyBands();
+  QVERIFY(exists(root[0]));
   xcb_disconnect(connection);
-  QCOMPARE(trace.Lines().size(), 2);
-  QVERIFY2(trace.Lines().last().contains("more than 1024 MB"), qPrintable(trace.Lines().last()));
+  QCOMPARE(trace.Lines().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_X11Wallpaper)
