@@ -160,7 +160,8 @@ void tst_SettingsFile::damagedFileStopsNoWrite() {
   IniSettingsStore store(dir.filePath("new"));
   store.Write(kApplication, "Main", "Key", "v");
   MakeFile(dir.filePath("new"), "Zorvane Vistaro 0.2.ini",
-           QByteArrayLiteral("\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\0, y\n"));
+           QByteArrayLiteral(
+               "\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\0, y\n[%GEneral]\ng=1\n"));
   store.Write(kApplication, "Main", "ImageListContent", "/p/c.png");
   QCOMPARE(IniSettingsStore(dir.filePath("new")).Read(kApplication, "Main", "ImageListContent"),
            "/p/c.png");

@@ -161,7 +161,7 @@ QVariant Comparable(const QVariant& value) {
 // could be read before is found unchanged. QSettings does not give a
 // damaged file back key for key, but it loses no value: a key listed with
 // no readable value (a line \k=v is listed as "/k") comes back under a key
-// it can read, a section named "General" in other letters as "General". So
+// it can read, the keys of a section "[%GEneral]" under "General". So
 // the values are matched by content, wherever they are.
 bool HoldsAll(const Values& found, const Values& before, const QString& settingsKey,
               const QString& value) {
