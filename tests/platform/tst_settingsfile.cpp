@@ -160,8 +160,14 @@ void tst_SettingsFile::damagedFileStopsNoWrite() {
   IniSettingsStore store(dir.filePath("new"));
   store.Write(kApplication, "Main", "Key", "v");
   MakeFile(dir.filePath("new"), "Zorvane Vistaro 0.2.ini",
-           QByteArrayLiteral(
-               "\\k=v\n[Main]\nImageListLastSelected=/p/a, b.png\nx=\0, y\n[%GEneral]\ng=1\n"));
+           QByteArrayLiteral("\\k=v\n"
+                             "[Main]\n"
+                             "\\ImageListContent=a\n"
+                             "ImageListContent=b\n"
+                             "ImageListLastSelected=/p/a, b.png\n"
+                             "x=\0, y\n"
+                             "[%GEneral]\n"
+                             "g=1\n"));
   store.Write(kApplication, "Main", "ImageListContent", "/p/c.png");
   QCOMPARE(IniSettingsStore(dir.filePath("new")).Read(kApplication, "Main", "ImageListContent"),
            "/p/c.png");

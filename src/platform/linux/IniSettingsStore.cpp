@@ -167,12 +167,17 @@ bool HoldsAll(const Values& found, const Values& before, const QString& settings
               const QString& value) {
   const auto stored = found.find(settingsKey);
   if (stored == found.end() || stored->second != QVariant(value)) return false;
+  // A key listed with doubled or outer slashes ("Main//Key") reads the
+  // value of the key without them.
+  const auto isSettingsKey = [&settingsKey](const QString& key) {
+    return key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/')) == settingsKey;
+  };
   QMultiHash<QString, QVariant> others;
   for (const auto& [key, held] : found) {
-    if (key != settingsKey) others.insert(held.toString(), Comparable(held));
+    if (!isSettingsKey(key)) others.insert(held.toString(), Comparable(held));
   }
   return std::all_of(before.begin(), before.end(), [&](const auto& entry) {
-    if (entry.first == settingsKey || !entry.second.isValid()) return true;
+    if (isSettingsKey(entry.first) || !entry.second.isValid()) return true;
     const QVariant wanted = Comparable(entry.second);
     for (auto it = others.find(entry.second.toString());
          it != others.end() && it.key() == entry.second.toString(); ++it) {
