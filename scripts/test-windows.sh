@@ -35,6 +35,9 @@ runtime() { dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name="$1")"; }
 export WINEPATH="$qt/bin;$(runtime libstdc++-6.dll);$(runtime libwinpthread-1.dll)"
 [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 && wineserver -w; }
 wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null
+# A Wine server started without a display would serve the harness's programs
+# too, and no window could be made on the harness's X server.
+wineserver -w
 trap 'wineserver -k 2>/dev/null || true' EXIT
 harness=(xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3
   "$ZV_ROOT/tests/platform/windows/wine_e2e.py")
