@@ -10,17 +10,6 @@ namespace {
 
 QStringList Entries(const ZVRImageList& list) { return {list.begin(), list.end()}; }
 
-// The number of the error the call raised, 0 when it raised none.
-template <typename Call>
-qint32 ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const ProgramError& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
 }  // namespace
 
 class tst_ZVRImageList : public QObject {

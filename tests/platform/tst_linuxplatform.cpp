@@ -19,16 +19,6 @@ const QString kRun =
     QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\");
 constexpr qint32 kInvalidArgument = -2147024809;
 
-template <typename Call>
-qint32 ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const ProgramError& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
 }  // namespace
 
 class tst_LinuxPlatform : public QObject {

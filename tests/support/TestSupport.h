@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "kit/ProgramError.h"
 #include "platform/Platform.h"
 
 // Creates a file with the given content in the folder and returns its path.
@@ -96,3 +97,14 @@ class FakePlatform {
  private:
   std::unique_ptr<Platform> previous_;
 };
+
+// The number of the error the call raised, 0 when it raised none.
+template <typename Call>
+qint32 ErrorOf(Call call) {
+  try {
+    call();
+  } catch (const ProgramError& error) {
+    return error.Number();
+  }
+  return 0;
+}
