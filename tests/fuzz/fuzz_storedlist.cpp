@@ -4,10 +4,14 @@
 // anything else stores the remaining bytes (as UTF-8 text) as the list value
 // through the settings store, which must read it back unchanged from the
 // file.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -71,12 +75,28 @@ void StoreValue(const QString& text) {
   }
 }
 
+// The store dates each file it puts in place after the one before, and
+// after its own last one, which takes the clock's time when that is later:
+// the paths it takes would depend on how fast the inputs run. Dating the
+// files this harness writes a second after everything before, from the year
+// 2100 on, makes every such date the store compares later than the clock.
+void DateInFuture(const QString& path) {
+  struct stat status {};
+  const time_t previous =
+      ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mtim.tv_sec : 0;
+  const timespec date{std::max<time_t>(previous, 4102444800) + 1, 0};
+  const timespec times[2] = {date, date};
+  if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0) abort();
+}
+
 void StoreBytes(const QByteArray& bytes) {
-  QFile file(IniSettingsStore(Folder()).FilePath(modMain::ApplicationTitle()));
+  const QString path = IniSettingsStore(Folder()).FilePath(modMain::ApplicationTitle());
+  QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
     abort();
   }
   file.close();
+  DateInFuture(path);
   InstallFreshStore();
 }
 
@@ -85,6 +105,9 @@ void StoreBytes(const QByteArray& bytes) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   MakePictures();
   QDir().mkpath(Folder());
+  // From the first input on, the store's last write is dated in the future.
+  StoreBytes(QByteArray());
+  StoreValue(QString());
   return 0;
 }
 
