@@ -72,7 +72,7 @@ BoxContent MakeBoxContent(const BoxRequest& request, const std::atomic<bool>& ca
     return Decode(picture, placement.draw, request.viewMode,
                   QRect(QPoint(0, 0), request.innerSize));
   } catch (const ProgramError& error) {
-    return Text(ErrorLine(error.Number(), error.Description()));
+    return Text(ProgramError::Text(error.Number(), error.Description()));
   }
 }
 
@@ -103,10 +103,6 @@ void PaintBoxContent(QPainter& painter, const DisplayBox& box, const BoxContent&
   }
 }
 
-QString ErrorLine(qint32 number, const QString& description) {
-  return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" - ") + description;
-}
-
 void RenderDisplay(QPainter& painter, DisplayBox& box, const DisplayState& state,
                    const std::function<QString(int)>& fileName) {
   PaintBoxContent(painter, box, {});
@@ -117,6 +113,6 @@ void RenderDisplay(QPainter& painter, DisplayBox& box, const DisplayState& state
       PaintBoxContent(painter, box, *content);
     }
   } catch (const ProgramError& error) {
-    PaintBoxContent(painter, box, Text(ErrorLine(error.Number(), error.Description())));
+    PaintBoxContent(painter, box, Text(ProgramError::Text(error.Number(), error.Description())));
   }
 }

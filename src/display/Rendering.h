@@ -33,6 +33,3 @@ BoxRequest RequestFor(const DisplayBox& box, const QString& fileName, int viewMo
 
 // Paints a content: the box is cleared first.
 void PaintBoxContent(QPainter& painter, const DisplayBox& box, const BoxContent& content);
-
-// The line shown for a failure: "Error ", the number, " - ", the description.
-QString ErrorLine(qint32 number, const QString& description);
