@@ -12,11 +12,10 @@
 #include "imagelist/ZVRImageList.h"
 #include "kit/FileDialog.h"
 #include "support/TestSupport.h"
+#include "window/Layout.h"
 #include "window/WindowDriver.h"
 
 namespace {
-
-const QString kLastSelected = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
 
 QStringList Names(const char* names) { return QString(names).split(' ', Qt::SkipEmptyParts); }
 
@@ -38,9 +37,8 @@ class tst_frmMain : public QObject {
   void listCommands();
   void doubleClickOrMenuSetsTheWallpaper();
   void dialogAddsChosenFilesAndRemembersItsFolder();
-  void keyboardReachesEveryControl();
-  void layoutFollowsTheWindowSize();
-  void closingStoresAndReopeningRestoresTheCurrentEntry();
+  void keyboardAndLayout();
+  void layoutSizesBelowZeroBecomeZero();
 
  private:
   QStringList Paths(const QStringList& names) const {
@@ -48,17 +46,20 @@ class tst_frmMain : public QObject {
     for (const QString& name : names) paths.append(dir_.path() + '/' + name);
     return paths;
   }
+  QString Path(const char* name) const { return dir_.path() + '/' + name; }
+  // A stored name no longer listed leaves no entry current, without a word.
   void Open(const QStringList& names) {
     for (const QString& path : Paths(names)) modMain::SharedImageList()->Add(path);
+    platform_->settings->values[kLastSelected] = Path("gone");
     QVERIFY(driver_.Start());
+    QCOMPARE(List()->currentIndex().row(), -1);
   }
   QListView* List() const { return driver_.Control<QListView>("lstImageList"); }
   QLineEdit* Text() const { return driver_.Control<QLineEdit>("txtImageListAdd"); }
   QPoint Row(int row) const { return List()->visualRect(List()->model()->index(row, 0)).center(); }
   QPushButton* Button(const QString& caption) const {
-    for (auto* button : driver_.Window()->findChildren<QPushButton*>()) {
+    for (auto* button : driver_.Window()->findChildren<QPushButton*>())
       if (button->text() == caption) return button;
-    }
     qFatal("no button %s", qPrintable(caption));
   }
   QStringList Entries() const {
@@ -67,10 +68,8 @@ class tst_frmMain : public QObject {
       shown << List()->model()->index(i, 0).data().toString();
     return shown;
   }
-  QString Stored(const QString& key) const {
-    return platform_->settings->values.value(key, "none");
-  }
 
+  const QString kLastSelected = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
   QTemporaryDir dir_;
   std::unique_ptr<FakePlatform> platform_;
   WindowDriver driver_;
@@ -140,6 +139,8 @@ void tst_frmMain::listCommands_data() {
       "b.bmp pictures/B.jpg pictures/a.JPG pictures/z.png D", 0);
 }
 
+// Closing then stores the list and its current entry; reopening restores
+// both, the stored name's first entry current and nothing selected.
 void tst_frmMain::listCommands() {
   QFETCH(QStringList, before);
   QFETCH(QList<int>, selected);
@@ -186,13 +187,19 @@ void tst_frmMain::listCommands() {
   }
   const bool refused = command == "&Add" && after == before;
   QCOMPARE(shown, refused ? QStringList{"No Valid File. 0 Zorvane Vistaro 0.2"} : QStringList());
+  QVERIFY(driver_.Close());
+  QCOMPARE(platform_->settings->values.value(kLastSelected), Paths(after).value(currentAfter));
+  QVERIFY(driver_.Start());
+  QCOMPARE(Entries(), Paths(after));
+  QCOMPARE(List()->currentIndex().row(), after.indexOf(after.value(currentAfter)));
+  QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
 }
 
 // The entry becomes the wallpaper through the rotation's own path: it is
 // remembered as the last one, and a refusal is reported, not swallowed.
 void tst_frmMain::doubleClickOrMenuSetsTheWallpaper() {
   Open({"a.bmp", "b.bmp"});
-  platform_->wallpaper->refusedFiles = Paths({"a.bmp"});
+  platform_->wallpaper->refusedFiles = {Path("a.bmp")};
   QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, Row(1));
   QTest::mouseDClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, Row(1));
   QTimer::singleShot(0, this, [] {
@@ -202,12 +209,11 @@ void tst_frmMain::doubleClickOrMenuSetsTheWallpaper() {
   QContextMenuEvent menu(QContextMenuEvent::Mouse, Row(0), List()->viewport()->mapToGlobal(Row(0)));
   QCoreApplication::sendEvent(List()->viewport(), &menu);
   QCOMPARE(platform_->wallpaper->setFiles, Paths({"b.bmp", "a.bmp"}));
-  QCOMPARE(Stored(kLastSelected), Paths({"b.bmp"}).value(0));
+  QCOMPARE(platform_->settings->values.value(kLastSelected), Path("b.bmp"));
   QCOMPARE(platform_->messages->shown.size(), 1);
   const QString report = platform_->messages->shown[0].prompt;
-  QVERIFY2(report.startsWith("ZVistaro02: Error -2147213312 - Unexpected internal error\r\n") &&
-               report.contains(Paths({"a.bmp"}).value(0)),
-           qPrintable(report));
+  QVERIFY(report.startsWith("ZVistaro02: Error -2147213312 - Unexpected internal error\r\n"));
+  QVERIFY(report.contains(Path("a.bmp")));
   QCOMPARE(platform_->messages->shown[0].style, 16);
 }
 
@@ -244,9 +250,11 @@ void tst_frmMain::dialogAddsChosenFilesAndRemembersItsFolder() {
   QCOMPARE(folders, (QStringList{dir_.path(), other.path(), other.path(), dir_.path(), "/"}));
 }
 
-void tst_frmMain::keyboardReachesEveryControl() {
+// The access keys, the tab order, and the layout at the design size, a
+// larger one, the smallest one and while minimised.
+void tst_frmMain::keyboardAndLayout() {
   Open({});
-  QWidget* window = driver_.Window();
+  frmMain* window = driver_.Window();
   QApplication::setActiveWindow(window);
   QVERIFY(QTest::qWaitForWindowActive(window));
   driver_.Control("cboView")->setFocus();
@@ -254,35 +262,25 @@ void tst_frmMain::keyboardReachesEveryControl() {
   QTRY_COMPARE(QApplication::focusWidget(), List());
   QTest::keyClick(window, Qt::Key_V, Qt::AltModifier);
   QTRY_VERIFY(!driver_.Control<QCheckBox>("chkView")->isChecked());
-  const QStringList expected = {
-      "lstImageList",   "txtImageListAdd",  "cmdImageListAddOpen", "cmdImageListAdd",
-      "cmdImageListUp", "cmdImageListDown", "cmdImageListRemove",  "chkView",
-      "vistaro",        "cboView"};
-  QStringList order;
-  for (QWidget* w = List(); order.size() < expected.size(); w = w->nextInFocusChain()) {
-    if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
-  }
-  QCOMPARE(order, expected);
-}
-
-void tst_frmMain::layoutFollowsTheWindowSize() {
-  Open({});
-  frmMain* window = driver_.Window();
   QCOMPARE(window->size(), QSize(574, 213));  // design size at 96 dots per inch
   window->resize(901, 517);
   QTRY_COMPARE(window->size(), QSize(901, 517));
+  // The two frames, then every control in tab order.
+  QWidgetList controls{driver_.Control("fraImageView"), driver_.Control("fraImageList")};
+  for (QWidget* w = List(); controls.size() < 12; w = w->nextInFocusChain())
+    if (w->focusPolicy() & Qt::TabFocus) controls << w;
   QStringList rects;
-  for (const char* name :
-       {"fraImageView", "vistaro", "chkView", "cboView", "fraImageList", "lstImageList",
-        "txtImageListAdd", "cmdImageListAddOpen", "cmdImageListAdd", "cmdImageListUp",
-        "cmdImageListDown", "cmdImageListRemove"}) {
-    const QRect r = driver_.Control(name)->geometry();
-    rects << QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+  for (const QWidget* w : controls) {
+    const QRect r = w->geometry();
+    rects << QString::asprintf("%s %d,%d %dx%d", qPrintable(w->objectName()), r.x(), r.y(),
+                               r.width(), r.height());
   }
   QCOMPARE(rects.join(' '),
-           "0,0 451x517 4,13 442x479 4,492 44x13 53,492 394x21 455,0 446x517 "
-           "4,13 437x481 4,494 267x19 275,496 17x17 296,496 33x17 338,496 17x17 "
-           "359,496 17x17 385,496 57x17");
+           "fraImageView 0,0 451x517 fraImageList 455,0 446x517 lstImageList 4,13 437x481 "
+           "txtImageListAdd 4,494 267x19 cmdImageListAddOpen 275,496 17x17 cmdImageListAdd "
+           "296,496 33x17 cmdImageListUp 338,496 17x17 cmdImageListDown 359,496 17x17 "
+           "cmdImageListRemove 385,496 57x17 chkView 4,492 44x13 vistaro 4,13 442x479 cboView "
+           "53,492 394x21");
   // The smallest window: 7620 x 1275 twips, borders and title bar included.
   window->resize(300, 40);
   QTRY_COMPARE(window->frameGeometry().size(), QSize(508, 85));
@@ -300,25 +298,21 @@ void tst_frmMain::layoutFollowsTheWindowSize() {
   QTRY_COMPARE(driver_.Control("vistaro")->geometry(), laidOut);
 }
 
-void tst_frmMain::closingStoresAndReopeningRestoresTheCurrentEntry() {
-  Open(Names("C A B A"));
-  List()->setCurrentIndex(List()->model()->index(3, 0));
-  QVERIFY(driver_.Close());
-  QCOMPARE(Stored(kLastSelected), Paths({"A"}).value(0));
-  // The stored list in its order; the stored name's first entry is current,
-  // not selected.
-  QVERIFY(driver_.Start());
-  QCOMPARE(Entries(), Paths(Names("C A B A")));
-  QCOMPARE(List()->currentIndex().row(), 1);
-  QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
-  QVERIFY(driver_.Close());
-  // A stored name no longer listed leaves no entry current, without a word.
-  platform_->settings->values[kLastSelected] = Paths({"gone"}).value(0);
-  QVERIFY(driver_.Start());
-  QCOMPARE(List()->currentIndex().row(), -1);
-  QVERIFY(driver_.Close());
-  QCOMPARE(Stored(kLastSelected), QString());
-  QVERIFY(platform_->messages->shown.isEmpty());
+// Large system fonts can make controls larger than the room left for them;
+// a size below zero must not reach the window system (which would clamp it
+// unseen, so this is checked on the layout itself).
+void tst_frmMain::layoutSizesBelowZeroBecomeZero() {
+  LayoutInput in;
+  in.clientWidth = 7500;
+  in.clientHeight = 300;
+  in.imageViewFrame = {3750, 300};
+  in.imageListFrame = {3686, 300};
+  in.chkView = {660, 195};
+  in.cboViewHeight = in.txtImageListAddHeight = 600;
+  in.buttons[kButtonRemove] = {4000, 255};
+  const LayoutResult r = ComputeLayout(in).rects;
+  QCOMPARE((QList<float>{r.vistaro.height, r.txtImageListAdd.width, r.lstImageList.height}),
+           (QList<float>{0, 0, 0}));
 }
 
 QTEST_MAIN(tst_frmMain)
