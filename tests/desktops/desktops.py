@@ -9,7 +9,9 @@
 # picture of that name in a colour the screen did not show and checks the
 # screen (GNOME, Cinnamon: their settings, as they need OpenGL); then that an
 # unreadable and a broken file end with the error report and a missing one is
-# passed over, the desktop left as it was.
+# passed over, the desktop left as it was. Without a desktop (X11, at depths 24
+# and 16) it also sets pictures of bands in several formats, which must cover
+# the screen, replacing and freeing the root's pixmap, and refuses a cut one.
 
 import ast, contextlib, glob, os, shutil, signal, struct, subprocess, sys, tempfile, time, urllib.parse, zlib
 
@@ -41,16 +43,35 @@ DESKTOPS = {
                                    ("org.gnome.desktop.background", "picture-uri-dark")], None, {}),
     "Cinnamon": ("X-Cinnamon", [], [("org.cinnamon.desktop.background", "picture-uri")], None, {}),
     "X11": ("", [], "screen", None, {}),  # no desktop: the root window's background
+    "X11-16": ("", [], "screen", None, {}),
 }
+BANDS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (160, 96, 32)]
+# Covering the screen, bands of a 2:1 picture end at x 80, 320 and 560.
+BAND_POINTS = [(x, y, BANDS[i]) for x, i in [(40, 0), (120, 1), (300, 1), (340, 2), (520, 2),
+                                            (600, 3)] for y in (0, 240, 479)]
+# Shrunk while decoded; of palette colours; past Qt's default allocation
+# limit when decoded (144 MB).
+VARIANTS = [("jpeg", 2400, 1200), ("palette", 256, 128), ("rgba16", 6000, 3000),
+            ("rgb", 400, 200)]
 
 
-# Writes a 32 x 32 picture of one colour.
-def png(path, colour):
+# Writes a picture of upright bands of equal width: PNG of 8-bit RGB, of a
+# palette or of 16-bit RGBA, or JPEG.
+def png(path, colours, kind="rgb", width=32, height=32):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    pixel = {"palette": lambda c: bytes([colours.index(c)]),
+             "rgba16": lambda c: bytes(v for v in c + (255,) for _ in "hl")}.get(kind, bytes)
+    row = b"".join(pixel(c) * (width // len(colours)) for c in colours)
+    if kind == "jpeg":
+        ppm = b"P6 %d %d 255\n" % (width, height) + row * height
+        return subprocess.run(["cjpeg", "-outfile", path], input=ppm, check=True)
+    bits, colour_type = {"palette": (8, 3), "rgba16": (16, 6)}.get(kind, (8, 2))
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 32, 8, 2, 0, 0, 0))
-                + chunk(b"IDAT", zlib.compress((b"\0" + bytes(colour) * 32) * 32)) + chunk(b"IEND", b""))
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, bits,
+                                                               colour_type, 0, 0, 0))
+                + (chunk(b"PLTE", b"".join(map(bytes, colours))) if kind == "palette" else b"")
+                + chunk(b"IDAT", zlib.compress((b"\0" + row) * height, 1)) + chunk(b"IEND", b""))
 
 
 def poll(condition, seconds=30, done=bool):
@@ -74,12 +95,42 @@ def shows(env, check, path, colour):
                                           capture_output=True).stdout.split(b"\n", 3)
         seen = [tuple(data[(y * int(size.split()[0]) + x) * 3:][:3]) for x, y in POINTS]
     else:
-        from Xlib import X, display
-        screen = display.Display(env["DISPLAY"])
-        data = screen.screen().root.get_image(0, 0, 640, 480, X.ZPixmap, 0xFFFFFFFF).data
-        screen.close()
-        seen = [tuple(data[(y * 640 + x) * 4:][:3][::-1]) for x, y in POINTS]
+        seen = x_pixels(env, POINTS)
     return all(abs(a - b) <= 24 for pixel in seen for a, b in zip(pixel, colour)), seen
+
+
+# The X screen's colours at the points, at depth 24 or 16 (5-6-5 bits).
+def x_pixels(env, points):
+    from Xlib import X, display
+    screen = display.Display(env["DISPLAY"])
+    data = screen.screen().root.get_image(0, 0, 640, 480, X.ZPixmap, 0xFFFFFFFF).data
+    screen.close()
+    size = len(data) // (640 * 480)
+    values = [int.from_bytes(data[(y * 640 + x) * size:][:size], "little") for x, y, *_ in points]
+    return [(v >> 16 & 255, v >> 8 & 255, v & 255) if size == 4 else
+            (v >> 8 & 248, v >> 3 & 252, v << 3 & 248) for v in values]
+
+
+# (whether the X screen shows BANDS covering it, what it shows).
+def bands_shown(env):
+    seen = x_pixels(env, BAND_POINTS)
+    return all(abs(a - b) <= 24 for s, p in zip(seen, BAND_POINTS) for a, b in zip(s, p[2])), seen
+
+
+# The pixmaps the root names in _XROOTPMAP_ID and ESETROOT_PMAP_ID, and
+# whether the pixmap old still exists.
+def root_pixmaps(env, old):
+    from Xlib import display, error
+    screen = display.Display(env["DISPLAY"])
+    root = screen.screen().root
+    named = [getattr(root.get_full_property(screen.intern_atom(name), 0), "value", [0])[0]
+             for name in ("_XROOTPMAP_ID", "ESETROOT_PMAP_ID")]
+    try:
+        exists = screen.create_resource_object("pixmap", old).get_geometry() is not None
+    except error.XError:
+        exists = False
+    screen.close()
+    return named, exists
 
 
 def desktop_window_shown(env):
@@ -134,10 +185,10 @@ def run_session(name, program, work):
         return [bus_name + " did not appear on the bus"]
     pictures = work + "/pictures"
     previous, colour = pictures + "/start.png", START
-    png(previous, colour)
+    png(previous, [colour])
     for i, picture in enumerate(NAMES):
         path, colour = os.path.normpath(os.path.join(pictures, picture)), COLOURS[i % 2]
-        png(path, colour)
+        png(path, [colour])
         done = rotate(program, env, [previous, picture[2:] if picture[:2] == "./" else path],
                       previous)
         ok, seen = poll(lambda: shows(env, check, path, colour), 20, lambda r: r[0])
@@ -147,16 +198,33 @@ def run_session(name, program, work):
         previous = path
     with open(pictures + "/broken.png", "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\nnot a picture")
-    png(pictures + "/unreadable.png", START)
+    png(pictures + "/unreadable.png", [START])
     os.chmod(pictures + "/unreadable.png", 0)
+    x11 = name.startswith("X11")
+    if x11:
+        for kind, width, height in VARIANTS:
+            path = f"{pictures}/bands {kind}.{'jpg' if kind == 'jpeg' else 'png'}"
+            png(path, BANDS, kind, width, height)
+            old, _ = root_pixmaps(env, 0)
+            done = rotate(program, env, [previous, path], previous)
+            (ok, seen), (named, kept) = bands_shown(env), root_pixmaps(env, old[0])
+            if done.returncode or kept or named[0] in (0, old[0]) or named[1] != named[0] or not ok:
+                failures.append(f"{kind}: exit {done.returncode}, root {old} -> {named}, kept "
+                                f"{kept}, shows {seen}\n{done.stderr}")
+            previous = path
+        with open(previous, "rb") as f, open(pictures + "/cut.png", "wb") as cut:
+            cut.write(f.read()[:1000])  # a header that promises pixels cut off
     # A missing name never enters the list (the next existing one is set:
     # the same picture again); the others are refused with the report.
-    for bad, status in [("missing.png", 0), ("unreadable.png", 1), ("broken.png", 1)]:
+    for bad, status in [("missing.png", 0), ("unreadable.png", 1), ("broken.png", 1)] + \
+            [("cut.png", 1)] * x11:
+        old, _ = root_pixmaps(env, 0) if x11 else (None, None)
         done = rotate(program, env, [previous, f"{pictures}/{bad}"], previous)
         time.sleep(1)  # time for a desktop that wrongly took the file to show it
-        ok, seen = shows(env, check, previous, colour)
+        ok, seen = bands_shown(env) if x11 else shows(env, check, previous, colour)
+        ok = ok and (not x11 or not status or root_pixmaps(env, old[0]) == (old, True))
         if done.returncode != status or ("ZVistaro02: Error" in done.stderr) != bool(status) \
-                or not ok:
+                or done.stderr.count("wallpaper refused") != status or not ok:
             failures.append(f"{bad}: exit {done.returncode}, shows {seen}\n{done.stderr}")
     # The desktop's programs end with the session's process group.
     injected = [d for d, _, files in os.walk(work) if "INJECTED" in files]
@@ -180,8 +248,9 @@ def run_desktop(name, program):
         env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_HEADLESS_OUTPUTS="1")
     else:
+        depth = "16" if name == "X11-16" else "24"
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-ac", "-nolisten", "tcp", "-noreset",
-                                 "-screen", "0", "640x480x24"], stdout=subprocess.PIPE,
+                                 "-screen", "0", "640x480x" + depth], stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL)
         env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
     # The session's output goes to a file (services the bus started would
