@@ -3,98 +3,84 @@
 
 #include <sys/stat.h>
 
-#include <tuple>
-
 #include "kit/KitGlobal.h"
-#include "kit/ProgramError.h"
 #include "kit/StringList.h"
 #include "platform/linux/AutostartEntry.h"
 #include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
 #include "support/TestSupport.h"
 
-namespace {
-
-const QString kRun =
-    QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\");
-constexpr qint32 kInvalidArgument = -2147024809;
-
-}  // namespace
-
 class tst_LinuxPlatform : public QObject {
   Q_OBJECT
 
  private slots:
-  void refusedEntriesWriteNothingAndFoldersStay();
-  void plainFilesAndLinksToThemMatch();
-  void processCommandLineAndDisplays();
+  // Paths outside the user's Run key are refused before anything is written;
+  // a folder in an entry's place is no entry to delete.
+  void refusedEntriesWriteNothingAndFoldersStay() {
+    const QString run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+    QTemporaryDir dir;
+    AutostartRegistry registry(dir.path());
+    QCOMPARE(registry.EntryFile("hkcu\\SOFTWARE\\microsoft\\windows\\currentversion\\run\\../x/y"),
+             dir.filePath("..-x-y.desktop"));
+    for (const QString& path :
+         {QString("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\x"), run,
+          run + "sub\\x", QString("x"), run + "e\nf"}) {
+      QCOMPARE(ErrorOf([&] { registry.RegWrite(path, "x"); }), -2147024809);
+    }
+    QVERIFY(QDir(dir.path()).isEmpty());
+    QVERIFY(QDir(dir.path()).mkdir("e.desktop"));
+    QVERIFY(ErrorOf([&] { registry.RegDelete(run + "e"); }) != 0);
+    QVERIFY(QFileInfo(dir.filePath("e.desktop")).isDir());
+  }
+
+  void plainFilesAndLinksToThemMatch() {
+    // A star matches nothing and backtracks, but cannot skip the tail; a
+    // question mark needs a character, even a surrogate pair; the whole name.
+    for (const auto& [element, name, matches] : {std::tuple{"a*", "a", true},
+                                                 {"*ab*cd", "xabyabzcd", true},
+                                                 {"*ab*cd", "xabyabzc", false},
+                                                 {"a?", "a", false},
+                                                 {"?.bmp", "\U0001F600.bmp", true},
+                                                 {"a.bmp", "a.bmpx", false}}) {
+      QVERIFY2(MatchesWildcards(QString::fromUtf8(element), QString::fromUtf8(name)) == matches,
+               element);
+    }
+    QTemporaryDir dir;
+    const QString file = MakeFile(dir.path(), "a.bmp");
+    QVERIFY(QFile::link(file, dir.filePath("link.bmp")));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling.bmp")));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("fifo.bmp")).constData(), 0600), 0);
+    LinuxPatternListing listing;
+    QCOMPARE(listing.Matches(dir.filePath("*")), (QStringList{"a.bmp", "link.bmp"}));
+    QCOMPARE(listing.Matches(dir.filePath("*") + QChar(u'\0')), QStringList());
+    // A name of the list counts as the same kind of file.
+    QVERIFY(KitGlobal().FileExists(file) && KitGlobal().FileExists(dir.filePath("link.bmp")));
+    for (const QString& name :
+         {dir.filePath("dangling.bmp"), dir.filePath("fifo.bmp"), dir.path(),
+          dir.filePath("missing.bmp"), QString(), file + QChar(u'\0') + "tail", file.toUpper()}) {
+      QVERIFY2(!KitGlobal().FileExists(name), qPrintable(name));
+    }
+  }
+
+  // The command line joined from odd arguments splits back into them with
+  // the program's argument list; a Wayland display that is not there is not
+  // interactive.
+  void processCommandLineAndDisplays() {
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{""}, QStringList{"a", "", " lead", "in side", "trail ", "  "},
+          QStringList{"\"", "a\"b", "\"\"", "\"q\"", "a\tb", "c;d", "ü"}}) {
+      StringList split;
+      split.SetText(JoinCommandLine(arguments));
+      QStringList items;
+      for (int i = 1; i <= split.Count(); ++i) items += split.Item(i);
+      QCOMPARE(items, arguments);
+    }
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qputenv("WAYLAND_DISPLAY", "no-such-wayland-socket");
+    QVERIFY(!DetectInteractiveDisplay());
+  }
 };
-
-// Paths outside the user's Run key are refused before anything is written;
-// a folder in an entry's place is no entry to delete.
-void tst_LinuxPlatform::refusedEntriesWriteNothingAndFoldersStay() {
-  QTemporaryDir dir;
-  AutostartRegistry registry(dir.path());
-  QCOMPARE(registry.EntryFile("hkcu\\SOFTWARE\\microsoft\\windows\\currentversion\\run\\../x/y"),
-           dir.filePath("..-x-y.desktop"));
-  for (const QString& path :
-       {QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\x"),
-        kRun, kRun + "sub\\x", QStringLiteral("x"), kRun + "e\nf"}) {
-    QCOMPARE(ErrorOf([&] { registry.RegWrite(path, "x"); }), kInvalidArgument);
-  }
-  QVERIFY(QDir(dir.path()).isEmpty());
-  QVERIFY(QDir(dir.path()).mkdir("e.desktop"));
-  QVERIFY(ErrorOf([&] { registry.RegDelete(kRun + "e"); }) != 0);
-  QVERIFY(QFileInfo(dir.filePath("e.desktop")).isDir());
-}
-
-void tst_LinuxPlatform::plainFilesAndLinksToThemMatch() {
-  for (const auto& [element, name, matches] :
-       {std::tuple{"a*", "a", true},        // a star matches nothing
-        {"*ab*cd", "xabyabzcd", true},      // a star backtracks
-        {"*ab*cd", "xabyabzc", false},      // but cannot skip the tail
-        {"a?", "a", false},                 // a question mark needs a character
-        {"?.bmp", "\U0001F600.bmp", true},  // even a surrogate pair
-        {"a.bmp", "a.bmpx", false}}) {      // the whole name only
-    QVERIFY2(MatchesWildcards(QString::fromUtf8(element), QString::fromUtf8(name)) == matches,
-             element);
-  }
-  QTemporaryDir dir;
-  MakeFile(dir.path(), "a.bmp");
-  QVERIFY(QFile::link(dir.filePath("a.bmp"), dir.filePath("link.bmp")));
-  QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling.bmp")));
-  QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("fifo.bmp")).constData(), 0600), 0);
-  LinuxPatternListing listing;
-  QCOMPARE(listing.Matches(dir.filePath("*")), (QStringList{"a.bmp", "link.bmp"}));
-  QCOMPARE(listing.Matches(dir.filePath("*") + QChar(u'\0')), QStringList());
-  // A name of the list counts as the same kind of file.
-  const QString file = dir.filePath("a.bmp");
-  QVERIFY(KitGlobal().FileExists(file) && KitGlobal().FileExists(dir.filePath("link.bmp")));
-  for (const QString& name :
-       {dir.filePath("dangling.bmp"), dir.filePath("fifo.bmp"), dir.path(),
-        dir.filePath("missing.bmp"), QString(), file + QChar(u'\0') + "tail", file.toUpper()}) {
-    QVERIFY2(!KitGlobal().FileExists(name), qPrintable(name));
-  }
-}
-
-// The command line joined from odd arguments splits back into them with the
-// program's argument list; a Wayland display that is not there is not
-// interactive.
-void tst_LinuxPlatform::processCommandLineAndDisplays() {
-  for (const QStringList& arguments :
-       {QStringList{}, QStringList{""}, QStringList{"a", "", " lead", "in side", "trail ", "  "},
-        QStringList{"\"", "a\"b", "\"\"", "\"q\"", "a\tb", "c;d", "ü"}}) {
-    StringList split;
-    split.SetText(JoinCommandLine(arguments));
-    QStringList items;
-    for (int i = 1; i <= split.Count(); ++i) items += split.Item(i);
-    QCOMPARE(items, arguments);
-  }
-  qunsetenv("QT_QPA_PLATFORM");
-  qunsetenv("DISPLAY");
-  qputenv("WAYLAND_DISPLAY", "no-such-wayland-socket");
-  QVERIFY(!DetectInteractiveDisplay());
-}
 
 QTEST_GUILESS_MAIN(tst_LinuxPlatform)
 #include "tst_linuxplatform.moc"

@@ -4,7 +4,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+
 #include "WallpaperTestSupport.h"
+#include "kit/KitGlobal.h"
 #include "platform/linux/wallpaper/GSettingsWallpaper.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 #include "support/TestSupport.h"
@@ -25,109 +28,121 @@ const QByteArray kTwoMonitors = R"(<channel name="xfce4-desktop" version="1.0">
 class tst_WallpaperChoice : public QObject {
   Q_OBJECT
 
- private slots:
-  void initTestCase();
-  void sessionPicksItsRoute_data();
-  void sessionPicksItsRoute();
-  void gsettingsRefusesUnknownSchemasAndKeys();
-
- private:
   QTemporaryDir dir_;
   QString picture_;
   PrivateXServer server_{QStringLiteral("320x240x24")};
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(!server_.Display().isEmpty());
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    picture_ = dir_.filePath("wall paper #1.png");
+    QVERIFY(image.save(picture_, "png"));
+    // A system settings database where the dark picture is locked.
+    QVERIFY(QDir().mkpath(dir_.filePath("db.d/locks")));
+    MakeFile(dir_.filePath("db.d"), "k",
+             "[org/gnome/desktop/background]\npicture-uri='file:///old'");
+    MakeFile(dir_.filePath("db.d/locks"), "k", "/org/gnome/desktop/background/picture-uri-dark");
+    QCOMPARE(QProcess::execute("dconf", {"compile", dir_.filePath("db"), dir_.filePath("db.d")}),
+             0);
+    MakeFile(dir_.path(), "locked", "user-db:user\nfile-db:" + dir_.filePath("db").toUtf8());
+  }
+
+  void sessionPicksItsRoute_data() {
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<QString>("refusal");       // empty: accepted
+    QTest::addColumn<QStringList>("settings");  // XFCE's and dconf's after; %1: the picture
+    const QString display = "DISPLAY=" + server_.Display();
+    const QString uri = QUrl::fromLocalFile(picture_).toEncoded();
+    QTest::newRow("GNOME: both pictures, as file URIs")
+        << QStringList{"XDG_CURRENT_DESKTOP=ubuntu:GNOME"} << ""
+        << QStringList{"[/]", "picture-uri='" + uri + "'", "picture-uri-dark='" + uri + "'"};
+    QTest::newRow("GNOME, the dark picture locked: nothing changes")
+        << QStringList{"XDG_CURRENT_DESKTOP=GNOME", "DCONF_PROFILE=" + dir_.filePath("locked")}
+        << "picture-uri-dark is locked" << QStringList{"[/]", "picture-uri='file:///old'"};
+    QTest::newRow("settings that would not be kept are a refusal")
+        << QStringList{"XDG_CURRENT_DESKTOP=MATE", "GSETTINGS_BACKEND=memory"}
+        << "would not be kept" << QStringList();
+    // A named desktop counts before a sway socket; Plasma's refusal never
+    // falls back to the root window.
+    QTest::newRow("Plasma, with a sway socket and a display")
+        << QStringList{"XDG_CURRENT_DESKTOP=KDE", "SWAYSOCK=/absent", display} << "Plasma"
+        << QStringList();
+    QTest::newRow("sway by its socket, with a display")
+        << QStringList{"SWAYSOCK=/absent", display} << "sway" << QStringList();
+    QTest::newRow("unknown desktop with a display uses X11")
+        << QStringList{"XDG_CURRENT_DESKTOP=openbox", display} << "" << QStringList();
+    QTest::newRow("XFCE: every existing wallpaper property, and nothing else")
+        << QStringList{"XDG_CURRENT_DESKTOP=XFCE", "CHANNEL=1"} << ""
+        << QStringList{"/backdrop/screen0/monitorHDMI-1/workspace0/image-style=5",
+                       "/backdrop/screen0/monitorHDMI-1/workspace0/last-image=%1",
+                       "/backdrop/screen0/monitoreDP-1/workspace1/last-image=%1"};
+    QTest::newRow("XFCE, none yet and no output to name one after")
+        << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << "no display output" << QStringList();
+  }
+
+  // Each row runs this test's own program as a probe that sets the picture
+  // through the route a session with these variables gets, on a bus of the
+  // row's own (exit status 0: accepted, 3: refused, the reasons in a file);
+  // XFCE's and dconf's settings on that bus are listed after.
+  void sessionPicksItsRoute() {
+    QFETCH(QStringList, variables);
+    QFETCH(QString, refusal);
+    QFETCH(QStringList, settings);
+    const QString config = dir_.filePath(QTest::currentDataTag());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "SWAYSOCK", "DISPLAY", "WAYLAND_DISPLAY"}) {
+      environment.remove(name);
+    }
+    for (const QString& variable : variables << "XDG_CONFIG_HOME=" + config) {
+      environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    }
+    const QString folder = config + "/xfce4/xfconf/xfce-perchannel-xml";
+    QVERIFY(QDir().mkpath(folder));
+    if (environment.contains("CHANNEL")) MakeFile(folder, "xfce4-desktop.xml", kTwoMonitors);
+    QProcess probe;
+    probe.setProcessEnvironment(environment);
+    probe.start("dbus-run-session",
+                {"--", "sh", "-c",
+                 "\"$0\" -probe \"$1\" 2>\"$2\"; s=$?; dconf dump /org/gnome/desktop/background/; "
+                 "xfconf-query -c xfce4-desktop -lv 2>/dev/null; exit $s",
+                 QCoreApplication::applicationFilePath(), picture_, config + "/trace"});
+    QVERIFY(probe.waitForFinished(60000));
+    QFile trace(config + "/trace");
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QByteArray reasons = trace.readAll();
+    QCOMPARE(probe.exitCode(), refusal.isEmpty() ? 0 : 3);
+    QVERIFY2(refusal.isEmpty() ? reasons.isEmpty() : reasons.contains(refusal.toUtf8()), reasons);
+    QStringList listed = QString::fromUtf8(probe.readAllStandardOutput()).split('\n');
+    listed.removeAll("");
+    QCOMPARE(listed.replaceInStrings(QRegularExpression("^(/\\S+)\\s+"), "\\1="),
+             settings.replaceInStrings("%1", picture_));
+  }
+
+  // GLib aborts the process for a schema or key it does not know: both are
+  // refused before.
+  void gsettingsRefusesUnknownSchemasAndKeys() {
+    TraceRecorder trace;
+    QVERIFY(
+        !GSettingsWallpaper({"org.zvistaro.absent", "picture-uri", nullptr, true}).Set(picture_));
+    QVERIFY(!GSettingsWallpaper({"org.gnome.desktop.background", "no-such-key", nullptr, true})
+                 .Set(picture_));
+    QCOMPARE(trace.Lines().size(), 2);
+  }
 };
 
-void tst_WallpaperChoice::initTestCase() {
-  QVERIFY(!server_.Display().isEmpty());
-  QImage image(16, 16, QImage::Format_RGB32);
-  image.fill(Qt::yellow);
-  picture_ = dir_.filePath("wall paper #1.png");
-  QVERIFY(image.save(picture_, "png"));
-}
-
-void tst_WallpaperChoice::sessionPicksItsRoute_data() {
-  QTest::addColumn<QStringList>("variables");
-  QTest::addColumn<QByteArray>("channel");  // XFCE's stored settings; empty: none
-  QTest::addColumn<bool>("accepted");
-  QTest::addColumn<QString>("traced");
-  QTest::addColumn<QStringList>("properties");  // XFCE's settings after; %1: the picture
-  const QString display = "DISPLAY=" + server_.Display();
-  QTest::newRow("settings that would not be kept are a refusal")
-      << QStringList{"XDG_CURRENT_DESKTOP=MATE", "GSETTINGS_BACKEND=memory"} << QByteArray()
-      << false << "would not be kept" << QStringList();
-  // A named desktop counts before a sway socket; Plasma's refusal never
-  // falls back to the root window.
-  QTest::newRow("Plasma, with a sway socket and a display")
-      << QStringList{"XDG_CURRENT_DESKTOP=KDE", "SWAYSOCK=/absent", display} << QByteArray()
-      << false << "Plasma" << QStringList();
-  QTest::newRow("sway by its socket, with a display")
-      << QStringList{"SWAYSOCK=/absent", display} << QByteArray() << false << "sway"
-      << QStringList();
-  QTest::newRow("unknown desktop with a display uses X11")
-      << QStringList{"XDG_CURRENT_DESKTOP=openbox", display} << QByteArray() << true << ""
-      << QStringList();
-  QTest::newRow("XFCE: every existing wallpaper property, and nothing else")
-      << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << kTwoMonitors << true << ""
-      << QStringList{"/backdrop/screen0/monitorHDMI-1/workspace0/image-style=5",
-                     "/backdrop/screen0/monitorHDMI-1/workspace0/last-image=%1",
-                     "/backdrop/screen0/monitoreDP-1/workspace1/last-image=%1"};
-  QTest::newRow("XFCE, none yet and no output to name one after")
-      << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << QByteArray() << false << "no display output"
-      << QStringList();
-}
-
-// Each row runs wallpaper_probe, which sets the picture through the route
-// that a session with these variables gets, as the program's start-up builds
-// it, on a bus of the row's own (exit status 0: accepted, 3: refused, the
-// reasons on stderr, kept in a file apart from the bus's own messages);
-// xfconf-query then lists XFCE's settings on that bus.
-void tst_WallpaperChoice::sessionPicksItsRoute() {
-  QFETCH(QStringList, variables);
-  QFETCH(QByteArray, channel);
-  QFETCH(bool, accepted);
-  QFETCH(QString, traced);
-  QFETCH(QStringList, properties);
-  const QString config = dir_.filePath(QTest::currentDataTag());
-  const QString folder = config + "/xfce4/xfconf/xfce-perchannel-xml";
-  QVERIFY(QDir().mkpath(folder));
-  if (!channel.isEmpty()) MakeFile(folder, "xfce4-desktop.xml", channel);
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"XDG_CURRENT_DESKTOP", "SWAYSOCK", "DISPLAY", "WAYLAND_DISPLAY"}) {
-    environment.remove(name);
+// With -probe FILE: sets the wallpaper as the program's start-up builds its
+// route, and exits 0 when accepted, 3 when refused, the reasons on stderr.
+int main(int argc, char** argv) {
+  if (argc == 3 && argv[1] == QByteArrayView("-probe")) {
+    QCoreApplication application(argc, argv);
+    KitGlobal().SetTraceSink(
+        [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); });
+    return CreateLinuxWallpaper()->Set(QString::fromLocal8Bit(argv[2])) ? 0 : 3;
   }
-  environment.insert("XDG_CONFIG_HOME", config);
-  environment.insert("XDG_CONFIG_DIRS", dir_.filePath("none"));
-  for (const QString& variable : variables) {
-    environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
-  }
-  QProcess probe;
-  probe.setProcessEnvironment(environment);
-  probe.start("dbus-run-session", {"--", "sh", "-c",
-                                   "\"$0\" \"$1\" 2>\"$2\"; s=$?; "
-                                   "xfconf-query -c xfce4-desktop -lv 2>/dev/null; exit $s",
-                                   ZV_WALLPAPER_PROBE, picture_, config + "/trace"});
-  QVERIFY(probe.waitForFinished(60000));
-  QFile traceFile(config + "/trace");
-  QVERIFY(traceFile.open(QIODevice::ReadOnly));
-  const QByteArray trace = traceFile.readAll();
-  QCOMPARE(probe.exitCode(), accepted ? 0 : 3);
-  QVERIFY2(traced.isEmpty() ? trace.isEmpty() : trace.contains(traced.toUtf8()), trace);
-  QStringList listed;
-  for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
-    if (!line.isEmpty()) listed << QString(line).replace(QRegularExpression("^(\\S+)\\s+"), "\\1=");
-  }
-  QCOMPARE(listed, properties.replaceInStrings("%1", picture_));
+  QCoreApplication application(argc, argv);
+  tst_WallpaperChoice test;
+  return QTest::qExec(&test, argc, argv);
 }
-
-// GLib aborts the process for a schema or key it does not know: both are
-// refused before.
-void tst_WallpaperChoice::gsettingsRefusesUnknownSchemasAndKeys() {
-  TraceRecorder trace;
-  QVERIFY(!GSettingsWallpaper({"org.zvistaro.absent", "picture-uri", nullptr, true}).Set(picture_));
-  QVERIFY(!GSettingsWallpaper({"org.gnome.desktop.background", "no-such-key", nullptr, true})
-               .Set(picture_));
-  QCOMPARE(trace.Lines().size(), 2);
-}
-
-QTEST_GUILESS_MAIN(tst_WallpaperChoice)
 #include "tst_wallpaperchoice.moc"
