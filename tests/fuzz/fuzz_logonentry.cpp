@@ -41,41 +41,23 @@ QStringList CommandLineArguments(const QString& commandLine) {
   return arguments;
 }
 
-// Splits an Exec value by the desktop-entry rules: blanks between
-// arguments, double quotes around an argument, inside them a backslash
-// before " ` $ \, and %% for a percent sign. Anything else those rules
-// forbid (another field code, a stray quote or backslash) gives nullopt.
+// Splits an Exec value: the desktop-entry rules are the shell's double
+// quoting with "%%" for a percent sign; any other field code gives nullopt.
 std::optional<QStringList> ParseExec(const QString& exec) {
-  QStringList arguments;
-  QString current;
-  bool started = false, quoted = false;
+  QString unescaped;
   for (qsizetype i = 0; i < exec.size(); ++i) {
-    const QChar ch = exec[i];
-    if (ch == u'%') {
-      if (i + 1 >= exec.size() || exec[i + 1] != u'%') return std::nullopt;
-      current += ch;
-      started = true;
-      ++i;
-    } else if (quoted && ch == u'\\') {
-      if (i + 1 >= exec.size() || !QStringLiteral("\"`$\\").contains(exec[i + 1])) {
-        return std::nullopt;
-      }
-      current += exec[++i];
-    } else if (ch == u'"') {
-      if (!quoted && started) return std::nullopt;
-      quoted = !quoted;
-      started = true;
-    } else if (ch == u' ' && !quoted) {
-      if (started) arguments.append(current);
-      current.clear();
-      started = false;
-    } else {
-      current += ch;
-      started = true;
-    }
+    if (exec[i] == u'%' && (++i >= exec.size() || exec[i] != u'%')) return std::nullopt;
+    unescaped += exec[i];
   }
-  if (quoted) return std::nullopt;
-  if (started) arguments.append(current);
+  if (unescaped.trimmed().isEmpty()) return QStringList();
+  gchar** argv = nullptr;
+  if (!g_shell_parse_argv(unescaped.toUtf8().constData(), nullptr, &argv, nullptr))
+    return std::nullopt;
+  QStringList arguments;
+  for (gchar** argument = argv; *argument != nullptr; ++argument) {
+    arguments.append(QString::fromUtf8(*argument));
+  }
+  g_strfreev(argv);
   return arguments;
 }
 
