@@ -119,7 +119,6 @@ class tst_CommandMode : public QObject {
  private slots:
   void commandRun_data();
   void commandRun();
-  void logonEntryFromAQuotedFolderRunsAtLogon();
   void twoRotationsAtOnceKeepTheFileWhole();
   void closingWindowDuringRotationKeepsTheLastWriter();
 };
@@ -159,6 +158,13 @@ void tst_CommandMode::commandRun_data() {
       "~b.png\n");
   row("/auto by bare name", {"/auto"}, kAbc, {}, "PATH=$(dirname \"$P\"):$PATH exec", 1, 0,
       kEntry + QByteArray("ZVistaro02 /rotate\n"), "~b.png\n");
+  // The entry quotes a path with blanks and quotes so that a session's
+  // launcher runs the program from there.
+  row("/auto from a quoted folder", {"/auto"}, kAbc,
+      "d=\"../it's a \\\"test\\\"\"; mkdir \"$d\" && cp \"$P\" \"$(dirname \"$P\")\"/libZKit10.so* "
+      "\"$d\"",
+      "P=\"../it's a \\\"test\\\"/ZVistaro02\"; exec", 1, 0,
+      kEntry + QByteArray("\"~it's a \"\"test\"\"/ZVistaro02\" /rotate\n"), "~b.png\n");
   row("/remove deletes the entry", {"/ReMove"}, kAbc,
       "mkdir autostart && touch ../" + QString(kEntryFile), {}, 1, 0, {}, {});
   // Every report names its cause; nothing changes.
@@ -264,22 +270,15 @@ void tst_CommandMode::commandRun() {
   } else {
     QCOMPARE(session.State(true), before);
   }
-}
-
-// The entry quotes a path with blanks and quotes so that a session's
-// launcher runs the program from there.
-void tst_CommandMode::logonEntryFromAQuotedFolderRunsAtLogon() {
-  Session session;
-  session.env.insert("P", session.Path("it's a \"test\"/ZVistaro02"));
-  const QString copy =
-      "mkdir \"$(dirname \"$P\")\" && cp \"$1\" \"$(dirname \"$1\")\"/libZKit10.so* \"$(dirname "
-      "\"$P\")\"";
-  QCOMPARE(Finish(*session.Bash(copy, {ZV_PROGRAM})).status, 0);
-  QCOMPARE(session.Start({"/auto"}).out,
-           kEntry + ('"' + session.env.value("P").replace('"', "\"\"") + "\" /rotate\n").toUtf8());
-  QCOMPARE(QProcess::execute("desktop-file-validate", {session.Path(kEntryFile)}), 0);
-  QCOMPARE(session.Shell("gio launch \"$PWD/../" + QString(kEntryFile) + '"').status, 0);
-  QTRY_COMPARE(session.Log(), session.Expand("~b.png\n~c.png\n"));
+  // A logon entry validates, and a session's launcher runs it.
+  if (output.startsWith(kEntry)) {
+    QCOMPARE(session
+                 .Shell("desktop-file-validate ../" + QString(kEntryFile) +
+                        " && PATH=$(dirname \"$P\"):$PATH gio launch \"$PWD/../" + kEntryFile + '"')
+                 .status,
+             0);
+    QTRY_COMPARE(session.Log().count('\n'), log.count('\n') + 1);
+  }
 }
 
 void tst_CommandMode::twoRotationsAtOnceKeepTheFileWhole() {

@@ -26,11 +26,10 @@ void tst_modMain::confirmationAndHelpBoxes() {
     platform.process->commandLine = line;
     QVERIFY(!Main());
   }
-  QCOMPARE(platform.messages->shown.size(), 2);
-  QCOMPARE(platform.messages->shown[0].style, 0);
-  QCOMPARE(platform.messages->shown[1].style, 64);
-  QCOMPARE(platform.messages->shown[1].caption, "Zorvane Vistaro 0.2");
-  QCOMPARE(platform.messages->shown[0].caption, "Zorvane Vistaro 0.2");
+  QStringList shown;
+  for (const auto& box : platform.messages->shown)
+    shown << QString::number(box.style) + box.caption;
+  QCOMPARE(shown, QStringList({"0Zorvane Vistaro 0.2", "64Zorvane Vistaro 0.2"}));
   // A command reads only what it needs: the whole list is never loaded, and
   // a run that never needed it stores the empty one instead of failing.
   SaveImageListSetting();
@@ -41,10 +40,8 @@ void tst_modMain::errorInAnEventHandlerEndsTheProgram() {
   QProcess program;
   program.start(ZV_THROWING_HANDLER, {});
   QVERIFY(program.waitForFinished(30000));
-  QCOMPARE(program.exitCode(), 1);
-  QCOMPARE(program.readAll(), "");
-  QCOMPARE(program.readAllStandardError(),
-           QByteArray("ZVistaro02: Error -2147213311 - Invalid Parameter\n"));
+  QCOMPARE(program.readAll() + program.readAllStandardError() + char('0' + program.exitCode()),
+           "ZVistaro02: Error -2147213311 - Invalid Parameter\n1");
 }
 
 QTEST_MAIN(tst_modMain)
