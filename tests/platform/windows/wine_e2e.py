@@ -117,19 +117,14 @@ def test_window(program):
     stored = [PICTURES + "a.bmp", PICTURES + "b.bmp"]
     store(stored, stored[1])
     process = subprocess.Popen(["wine", program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    for _ in range(600):
-        time.sleep(0.1)
-        found = [connection.create_resource_object("window", int(w)) for w in xdotool(
-            "search", "--onlyvisible", "--name", "^" + TITLE).split()]
-        if wide := [w for w in found if w.get_geometry().width > 300]:
-            break
-    window = wide[0].id
+    xdotool("search", "--sync", "--onlyvisible", "--name", "^" + TITLE, "sleep", "3")
+    window = max((connection.create_resource_object("window", int(w)) for w in xdotool(
+        "search", "--onlyvisible", "--name", "^" + TITLE).split()), key=lambda w: w.get_geometry().width)
     # A pattern with Windows separators, typed into the text box (its centre
     # at 96 dots per inch); then the window is closed.
-    xdotool("sleep", "2", "windowfocus", "--sync", window, "mousemove", "--window", window, 347, 199,
+    xdotool("windowfocus", "--sync", window.id, "mousemove", "--window", window.id, 347, 199,
             "click", "1", "type", "--delay", "30", PICTURES + "more\\*.bmp")
     xdotool("key", "Return", "sleep", "1")
-    window = wide[0]
     window.send_event(protocol.event.ClientMessage(window=window, client_type=connection.intern_atom(
         "WM_PROTOCOLS"), data=(32, [connection.intern_atom("WM_DELETE_WINDOW"), 0, 0, 0, 0])))
     connection.flush()
@@ -159,8 +154,7 @@ def test_installer(installer):
 
 # The icon, version record and string table the executable carries.
 def test_resources(program):
-    table = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "src",
-                              "resources", "StringTable.cpp")).read()
+    table = open(os.path.join(os.path.dirname(__file__), "../../../src/resources/StringTable.cpp")).read()
     strings = re.findall(r'^ *\{(\d+), ("[^"]*")\},$', table, re.MULTILINE)
     rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", program, "-O", "rc"],
                         capture_output=True, text=True, check=True).stdout
