@@ -117,12 +117,16 @@ def test_window(program):
     stored = [PICTURES + "a.bmp", PICTURES + "b.bmp"]
     store(stored, stored[1])
     process = subprocess.Popen(["wine", program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    xdotool("search", "--sync", "--onlyvisible", "--name", "^" + TITLE, "sleep", "3")
-    window = max((connection.create_resource_object("window", int(w)) for w in xdotool(
-        "search", "--onlyvisible", "--name", "^" + TITLE).split()), key=lambda w: w.get_geometry().width)
+    for _ in range(600):  # the main window, not one Wine makes for it
+        time.sleep(0.1)
+        found = [connection.create_resource_object("window", int(w)) for w in xdotool(
+            "search", "--onlyvisible", "--name", "^" + TITLE).split()]
+        if wide := [w for w in found if w.get_geometry().width > 300]:
+            break
+    window = wide[0]
     # A pattern with Windows separators, typed into the text box (its centre
     # at 96 dots per inch); then the window is closed.
-    xdotool("windowfocus", "--sync", window.id, "mousemove", "--window", window.id, 347, 199,
+    xdotool("sleep", "2", "windowfocus", "--sync", window.id, "mousemove", "--window", window.id, 347, 199,
             "click", "1", "type", "--delay", "30", PICTURES + "more\\*.bmp")
     xdotool("key", "Return", "sleep", "1")
     window.send_event(protocol.event.ClientMessage(window=window, client_type=connection.intern_atom(
