@@ -4,7 +4,7 @@
 #      wallpaper on each real desktop (scripts/test-desktops.sh);
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. each libFuzzer target (clang), deterministically: a fixed seed and a
-#      fixed number of inputs (tests/fuzz/CMakeLists.txt), about 30 s each;
+#      fixed number of inputs (tests/fuzz/CMakeLists.txt) in a fixed environment;
 #   4. the Windows program cross-built, run and installed under Wine.
 # ZV_TEST_QUICK=1 runs the first stage only.
 set -euo pipefail
