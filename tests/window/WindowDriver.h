@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QTest>
 
 #include "startup/modMain.h"
@@ -14,25 +12,20 @@ class WindowDriver {
   // Window mode of start-up: the stored list is loaded, the window shown.
   bool Start() {
     modMain::LoadImageListSetting();
-    window_ = modMain::SharedMainForm().get();
-    window_->show();
-    return QTest::qWaitForWindowExposed(window_);
+    window = modMain::SharedMainForm().get();
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
   }
   // Closing goes ahead and the window is gone once deferred deletes ran.
   bool Close() {
-    const bool closed = window_->close();
+    const bool closed = window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return closed && !window_;
+    return closed && !window;
   }
-  bool IsOpen() const { return !window_.isNull(); }
-  frmMain* Window() const { return window_; }
   template <typename T = QWidget>
   T* Control(const char* name) const {
-    T* control = window_->findChild<T*>(QLatin1String(name));
-    if (!control) qFatal("no control %s", name);
-    return control;
+    return window->findChild<T*>(name);
   }
 
- private:
-  QPointer<frmMain> window_;
+  QPointer<frmMain> window;  // null once the window is gone
 };
