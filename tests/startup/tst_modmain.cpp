@@ -1,5 +1,11 @@
 #include <QProcess>
+#include <QTimer>
 #include <QtTest>
+
+#include <cstdlib>
+
+#include "errors/Errors.h"
+#include "platform/GuiApplication.h"
 
 #include "startup/modMain.h"
 #include "support/TestSupport.h"
@@ -11,6 +17,17 @@ using namespace modMain;
 // effects are tested on the built program (tests/e2e).
 class tst_modMain : public QObject {
   Q_OBJECT
+
+ public:
+  // Run again with ZV_RAISE_IN_HANDLER set: a program whose only event
+  // handler raises a numbered error.
+  static void initMain() {
+    if (!qEnvironmentVariableIsSet("ZV_RAISE_IN_HANDLER")) return;
+    GuiApplication::SetErrorHandler(&EndWithErrorReport);
+    GuiApplication& application = EnsureGuiApplication();
+    QTimer::singleShot(0, [] { RaiseError(kErrInvalidParameter, "Handler"); });
+    std::exit(application.exec());
+  }
 
  private slots:
   void confirmationAndHelpBoxes();
@@ -38,7 +55,8 @@ void tst_modMain::confirmationAndHelpBoxes() {
 
 void tst_modMain::errorInAnEventHandlerEndsTheProgram() {
   QProcess program;
-  program.start(ZV_THROWING_HANDLER, {});
+  qputenv("ZV_RAISE_IN_HANDLER", "1");
+  program.start(QCoreApplication::applicationFilePath(), {});
   QVERIFY(program.waitForFinished(30000));
   QCOMPARE(program.readAll() + program.readAllStandardError() + char('0' + program.exitCode()),
            "ZVistaro02: Error -2147213311 - Invalid Parameter\n1");
