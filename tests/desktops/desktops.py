@@ -13,7 +13,7 @@
 # and 16) it also sets pictures of bands in several formats, which must cover
 # the screen, replacing and freeing the root's pixmap, and refuses a cut one.
 
-import ast, contextlib, glob, os, shutil, signal, struct, subprocess, sys, tempfile, time, urllib.parse, zlib
+import ast, contextlib, glob, os, pathlib, shutil, signal, struct, subprocess, sys, tempfile, time, urllib.parse, zlib
 
 USER = 65534
 # Away from the icons and the bottom panel; two near the edges, where a
@@ -29,21 +29,21 @@ NAMES = ["plain.png", "./relative name.png", "a'$(touch INJECTED)'b.png",
          "ünïcode € ✓.png"]
 # name: XDG_CURRENT_DESKTOP, the programs that draw the desktop (started in
 # this order), what shows the picture ("screen", or settings keys as file
-# URIs), a bus name to wait for, variables of the session.
+# URIs), variables of the session.
 DESKTOPS = {
-    "sway": ("sway", [["sway", "-c", "{work}/sway.config"]], "screen", None, {}),
+    "sway": ("sway", [["sway", "-c", "{work}/sway.config"]], "screen", {}),
     "XFCE": ("XFCE", [["xfwm4", "--compositor=off", "--sm-client-disable"],
-                      ["xfdesktop", "--sm-client-disable"]], "screen", None, {}),
-    "MATE": ("MATE", [["caja", "-n", "--force-desktop"]], "screen", None, {}),
-    "LXQt": ("LXQt", [["pcmanfm-qt", "--desktop"]], "screen", "org.pcmanfm.PCManFM", {}),
-    "LXDE": ("LXDE", [["pcmanfm", "--desktop"]], "screen", None, {}),
-    "Plasma": ("KDE", [["plasmashell", "--no-respawn"]], "screen", "org.kde.plasmashell",
+                      ["xfdesktop", "--sm-client-disable"]], "screen", {}),
+    "MATE": ("MATE", [["caja", "-n", "--force-desktop"]], "screen", {}),
+    "LXQt": ("LXQt", [["pcmanfm-qt", "--desktop"]], "screen", {}),
+    "LXDE": ("LXDE", [["pcmanfm", "--desktop"]], "screen", {}),
+    "Plasma": ("KDE", [["plasmashell", "--no-respawn"]], "screen",
                {"KDE_SESSION_VERSION": "5", "QT_QUICK_BACKEND": "software"}),
     "GNOME": ("ubuntu:GNOME", [], [("org.gnome.desktop.background", "picture-uri"),
-                                   ("org.gnome.desktop.background", "picture-uri-dark")], None, {}),
-    "Cinnamon": ("X-Cinnamon", [], [("org.cinnamon.desktop.background", "picture-uri")], None, {}),
-    "X11": ("", [], "screen", None, {}),  # no desktop: the root window's background
-    "X11-16": ("", [], "screen", None, {}),
+                                   ("org.gnome.desktop.background", "picture-uri-dark")], {}),
+    "Cinnamon": ("X-Cinnamon", [], [("org.cinnamon.desktop.background", "picture-uri")], {}),
+    "X11": ("", [], "screen", {}),  # no desktop: the root window's background
+    "X11-16": ("", [], "screen", {}),
 }
 BANDS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (160, 96, 32)]
 # Covering the screen, bands of a 2:1 picture end at x 80, 320 and 560.
@@ -51,8 +51,7 @@ BAND_POINTS = [(x, y, BANDS[i]) for x, i in [(40, 0), (120, 1), (300, 1), (340, 
                                             (600, 3)] for y in (0, 240, 479)]
 # Shrunk while decoded; of palette colours; past Qt's default allocation
 # limit when decoded (144 MB).
-VARIANTS = [("jpeg", 2400, 1200), ("palette", 256, 128), ("rgba16", 6000, 3000),
-            ("rgb", 400, 200)]
+VARIANTS = [("jpeg", 2400, 1200), ("palette", 256, 128), ("rgba16", 6000, 3000), ("rgb", 400, 200)]
 
 
 # Writes a picture of upright bands of equal width: PNG of 8-bit RGB, of a
@@ -81,8 +80,9 @@ def poll(condition, seconds=30, done=bool):
     return result
 
 
-# (whether the desktop shows the picture, what it shows).
-def shows(env, check, path, colour):
+# (whether the desktop shows the picture at path, what it shows); expected:
+# (x, y, colour) on the screen; an X screen is of depth 24 or 16 (5-6-5 bits).
+def shows(env, check, path, expected):
     if check != "screen":
         seen = [ast.literal_eval(subprocess.run(["gsettings", "get", *key], env=env, text=True,
                                                 capture_output=True).stdout or "''") for key in check]
@@ -93,60 +93,31 @@ def shows(env, check, path, colour):
     if "SWAYSOCK" in env:
         _, size, _, data = subprocess.run(["grim", "-t", "ppm", "-"], env=env,
                                           capture_output=True).stdout.split(b"\n", 3)
-        seen = [tuple(data[(y * int(size.split()[0]) + x) * 3:][:3]) for x, y in POINTS]
+        seen = [tuple(data[(y * int(size.split()[0]) + x) * 3:][:3]) for x, y, _ in expected]
     else:
-        seen = x_pixels(env, POINTS)
-    return all(abs(a - b) <= 24 for pixel in seen for a, b in zip(pixel, colour)), seen
+        from Xlib import X, display
+        screen = display.Display(env["DISPLAY"])
+        root, size = screen.screen().root, 2 if screen.screen().root_depth == 16 else 4
+        values = [int.from_bytes(root.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data[:size],
+                                 "little") for x, y, _ in expected]
+        screen.close()
+        seen = [(v >> 16 & 255, v >> 8 & 255, v & 255) if size == 4 else
+                (v >> 8 & 248, v >> 3 & 252, v << 3 & 248) for v in values]
+    return all(abs(a - b) <= 24 for s, p in zip(seen, expected) for a, b in zip(s, p[2])), seen
 
 
-# The X screen's colours at the points, at depth 24 or 16 (5-6-5 bits).
-def x_pixels(env, points):
-    from Xlib import X, display
-    screen = display.Display(env["DISPLAY"])
-    data = screen.screen().root.get_image(0, 0, 640, 480, X.ZPixmap, 0xFFFFFFFF).data
-    screen.close()
-    size = len(data) // (640 * 480)
-    values = [int.from_bytes(data[(y * 640 + x) * size:][:size], "little") for x, y, *_ in points]
-    return [(v >> 16 & 255, v >> 8 & 255, v & 255) if size == 4 else
-            (v >> 8 & 248, v >> 3 & 252, v << 3 & 248) for v in values]
-
-
-# (whether the X screen shows BANDS covering it, what it shows).
-def bands_shown(env):
-    seen = x_pixels(env, BAND_POINTS)
-    return all(abs(a - b) <= 24 for s, p in zip(seen, BAND_POINTS) for a, b in zip(s, p[2])), seen
-
-
-# The pixmaps the root names in _XROOTPMAP_ID and ESETROOT_PMAP_ID, and
-# whether the pixmap old still exists.
+# The pixmaps the root names in _XROOTPMAP_ID and ESETROOT_PMAP_ID, then
+# the depth of the pixmap old if it still exists.
 def root_pixmaps(env, old):
     from Xlib import display, error
     screen = display.Display(env["DISPLAY"])
     root = screen.screen().root
     named = [getattr(root.get_full_property(screen.intern_atom(name), 0), "value", [0])[0]
              for name in ("_XROOTPMAP_ID", "ESETROOT_PMAP_ID")]
-    try:
-        exists = screen.create_resource_object("pixmap", old).get_geometry() is not None
-    except error.XError:
-        exists = False
+    with contextlib.suppress(error.XError):
+        named.append(screen.create_resource_object("pixmap", old).get_geometry().depth)
     screen.close()
-    return named, exists
-
-
-def desktop_window_shown(env):
-    from Xlib import X, display, error
-    screen = display.Display(env["DISPLAY"])
-    kind = screen.intern_atom("_NET_WM_WINDOW_TYPE")
-    desktop = screen.intern_atom("_NET_WM_WINDOW_TYPE_DESKTOP")
-    try:  # a window manager may have put the desktop window into a frame
-        top = screen.screen().root.query_tree().children
-        return any(desktop in getattr(w.get_full_property(kind, X.AnyPropertyType), "value", [])
-                   and w.get_attributes().map_state == X.IsViewable
-                   for w in top + [child for w in top for child in w.query_tree().children])
-    except error.BadWindow:  # a window that went while being looked at: ask again
-        return False
-    finally:
-        screen.close()
+    return named
 
 
 # Runs /rotate in the pictures' folder, from last to the entry after it;
@@ -165,67 +136,54 @@ def rotate(program, env, entries, last):
 
 # Inside the desktop's session: starts it, rotates, checks.
 def run_session(name, program, work):
-    xdg, start, check, bus_name, variables = DESKTOPS[name]
+    xdg, start, check, variables = DESKTOPS[name]
     env = dict(os.environ, XDG_CURRENT_DESKTOP=xdg, ZVISTARO_TRACE="-", **variables)
     for argv in start:
         subprocess.Popen([a.format(work=work) for a in argv], env=env, cwd=work,
                          stdout=open(f"{work}/{argv[0]}.log", "w"), stderr=subprocess.STDOUT)
-    failures = []
     if name == "sway":
         sockets = poll(lambda: glob.glob(env["XDG_RUNTIME_DIR"] + "/sway-ipc.*.sock"))
-        if not sockets:
-            return ["sway did not start"]
-        env.update(SWAYSOCK=sockets[0], WAYLAND_DISPLAY="wayland-1")
-    elif start and not poll(lambda: desktop_window_shown(env)):
-        return ["no desktop window appeared"]
-    if bus_name and not poll(lambda: "true" in subprocess.run(
-            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-             "string:" + bus_name], env=env, capture_output=True, text=True).stdout):
-        return [bus_name + " did not appear on the bus"]
-    pictures = work + "/pictures"
-    previous, colour = pictures + "/start.png", START
-    png(previous, [colour])
-    for i, picture in enumerate(NAMES):
-        path, colour = os.path.normpath(os.path.join(pictures, picture)), COLOURS[i % 2]
-        png(path, [colour])
-        done = rotate(program, env, [previous, picture[2:] if picture[:2] == "./" else path],
-                      previous)
-        ok, seen = poll(lambda: shows(env, check, path, colour), 20, lambda r: r[0])
-        if done.returncode != 0 or not ok:
-            failures.append(f"{picture!r}: exit {done.returncode}, shows {seen} "
-                            f"instead of {colour}\n{done.stderr}")
-        previous = path
-    with open(pictures + "/broken.png", "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\nnot a picture")
-    png(pictures + "/unreadable.png", [START])
+        env.update(SWAYSOCK=sockets[0], WAYLAND_DISPLAY="wayland-1")  # fails if sway did not start
+    failures, pictures, x11 = [], work + "/pictures", name.startswith("X11")
+    bands = [f"bands {kind}.{'jpg' if kind == 'jpeg' else 'png'}" for kind, *_ in VARIANTS] * x11
+    for file, variant in zip(bands, VARIANTS):
+        png(f"{pictures}/{file}", BANDS, *variant)
+    png(pictures + "/cut.png", BANDS, *VARIANTS[-1])
+    os.truncate(pictures + "/cut.png", 1000)  # a header that promises pixels cut off
+    pathlib.Path(pictures, "broken.png").write_bytes(b"\x89PNG\r\n\x1a\nnot a picture")
+    for picture, colour in [("start.png", START), ("unreadable.png", START)] + \
+            [(p, COLOURS[i % 2]) for i, p in enumerate(NAMES)]:
+        png(os.path.join(pictures, picture), [colour])
     os.chmod(pictures + "/unreadable.png", 0)
-    x11 = name.startswith("X11")
-    if x11:
-        for kind, width, height in VARIANTS:
-            path = f"{pictures}/bands {kind}.{'jpg' if kind == 'jpeg' else 'png'}"
-            png(path, BANDS, kind, width, height)
-            old, _ = root_pixmaps(env, 0)
-            done = rotate(program, env, [previous, path], previous)
-            (ok, seen), (named, kept) = bands_shown(env), root_pixmaps(env, old[0])
-            if done.returncode or kept or named[0] in (0, old[0]) or named[1] != named[0] or not ok:
-                failures.append(f"{kind}: exit {done.returncode}, root {old} -> {named}, kept "
-                                f"{kept}, shows {seen}\n{done.stderr}")
-            previous = path
-        with open(previous, "rb") as f, open(pictures + "/cut.png", "wb") as cut:
-            cut.write(f.read()[:1000])  # a header that promises pixels cut off
+    # On X11 each picture set replaces the root's pixmap and frees the old one.
     # A missing name never enters the list (the next existing one is set:
-    # the same picture again); the others are refused with the report.
-    for bad, status in [("missing.png", 0), ("unreadable.png", 1), ("broken.png", 1)] + \
-            [("cut.png", 1)] * x11:
-        old, _ = root_pixmaps(env, 0) if x11 else (None, None)
-        done = rotate(program, env, [previous, f"{pictures}/{bad}"], previous)
-        time.sleep(1)  # time for a desktop that wrongly took the file to show it
-        ok, seen = bands_shown(env) if x11 else shows(env, check, previous, colour)
-        ok = ok and (not x11 or not status or root_pixmaps(env, old[0]) == (old, True))
+    # the same picture again); the others are refused with the report and
+    # leave the desktop as it was.
+    previous = pictures + "/start.png"
+    for i, (picture, points, status) in enumerate(
+            [(p, [(x, y, COLOURS[i % 2]) for x, y in POINTS], 0) for i, p in enumerate(NAMES)]
+            + [(b, BAND_POINTS, 0) for b in bands] + [("missing.png", None, 0),
+                                                      ("unreadable.png", None, 1),
+                                                      ("broken.png", None, 1)]
+            + [("cut.png", None, 1)] * x11):
+        path = os.path.normpath(os.path.join(pictures, picture))
+        shown, expected = (path, points) if points else (previous, expected)
+        old = root_pixmaps(env, 0) if x11 else None
+        # The first rotation is tried again while the desktop starts; a refused
+        # file gets a second for the desktop to wrongly show it.
+        done, (ok, seen) = poll(lambda: (
+            rotate(program, env, [previous, picture[2:] if picture[:2] == "./" else path], previous),
+            poll(lambda: shows(env, check, shown, expected), 10 if points else 1,
+                 lambda r: points and r[0])), 60 if i == 0 else 0,
+            lambda r: r[0].returncode == 0 and r[1][0])
+        if x11:
+            now = root_pixmaps(env, old[0])
+            ok = ok and (now[:2] == old and len(now) == 3 if status else
+                         now[0] == now[1] not in (0, old[0]) and len(now) == 2)
         if done.returncode != status or ("ZVistaro02: Error" in done.stderr) != bool(status) \
                 or done.stderr.count("wallpaper refused") != status or not ok:
-            failures.append(f"{bad}: exit {done.returncode}, shows {seen}\n{done.stderr}")
+            failures.append(f"{picture!r}: exit {done.returncode}, shows {seen}\n{done.stderr}")
+        previous = shown
     # The desktop's programs end with the session's process group.
     injected = [d for d, _, files in os.walk(work) if "INJECTED" in files]
     return failures + (["a name ran as a command in " + ", ".join(injected)] if injected else [])
@@ -239,20 +197,15 @@ def run_desktop(name, program):
         ("XDG_CACHE_HOME", "cache"), ("XDG_RUNTIME_DIR", "runtime")]}
     for folder in list(env.values()) + [work + "/pictures"]:
         os.mkdir(folder, 0o700)
-    with open(work + "/sway.config", "w") as f:
-        f.write("output * bg #000000 solid_color\n")
+    pathlib.Path(work, "sway.config").write_text("output * bg #000000 solid_color\n")
     subprocess.run(["chown", "-R", f"{USER}:{USER}", work], check=True)
     env.update(PATH="/usr/local/bin:/usr/bin:/bin", LANG="C.UTF-8", NO_AT_BRIDGE="1")
-    xvfb = None
-    if name == "sway":
-        env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
-                   WLR_HEADLESS_OUTPUTS="1")
-    else:
-        depth = "16" if name == "X11-16" else "24"
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-ac", "-nolisten", "tcp", "-noreset",
-                                 "-screen", "0", "640x480x" + depth], stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL)
-        env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
+    env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
+               WLR_HEADLESS_OUTPUTS="1")  # for sway, which leaves Xvfb unused
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-ac", "-nolisten", "tcp", "-noreset",
+                             "-screen", "0", "640x480x" + ("16" if name == "X11-16" else "24")],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    env["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
     # The session's output goes to a file (services the bus started would
     # hold a pipe open); its own process group ends with it, those included.
     with open(work + "/session.log", "w+", errors="replace") as log:
@@ -261,17 +214,13 @@ def run_desktop(name, program):
              "dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--session",
              name, program, work], env=env, stdout=log, stderr=subprocess.STDOUT,
             start_new_session=True)
-        try:
-            ok = session.wait(600) == 0
-        except subprocess.TimeoutExpired:
-            ok = False
+        ok = poll(session.poll, 600, lambda r: r is not None) == 0
         with contextlib.suppress(ProcessLookupError):
             os.killpg(session.pid, signal.SIGKILL)
         log.seek(0)
         report = log.read()
-    if xvfb:
-        xvfb.terminate()
-        xvfb.wait()
+    xvfb.terminate()
+    xvfb.wait()
     if ok:
         shutil.rmtree(work, ignore_errors=True)
     return ok, report + f"(logs kept in {work})\n"
@@ -279,9 +228,7 @@ def run_desktop(name, program):
 
 def main():
     if sys.argv[1] == "--session":
-        failures = run_session(*sys.argv[2:5])
-        print("\n".join(failures))
-        sys.exit(1 if failures else 0)
+        sys.exit("\n".join(run_session(*sys.argv[2:5])) or None)
     copy = tempfile.mkdtemp(prefix="zv-desktop-bin-")  # one the unprivileged user can reach
     os.chmod(copy, 0o755)
     for entry in glob.glob(sys.argv[1] + "/ZVistaro02") + glob.glob(sys.argv[1] + "/lib*.so*"):
