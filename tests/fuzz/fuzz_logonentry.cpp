@@ -2,11 +2,11 @@
 // Exec line, read back through GLib and split by the desktop-entry quoting
 // rules, gives the same arguments as the command line itself; a command
 // line holding a control character is refused with a numbered error and
-// writes nothing. The first entries written (the seeds among them) and
-// every 200th after them are kept in ./samples, for desktop-file-validate
-// to check after the run.
+// writes nothing. Samples of the entries are kept in ./samples, for
+// desktop-file-validate to check after the run.
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <glib.h>
 
@@ -22,15 +22,8 @@
 
 namespace {
 
-constexpr int kFirstKept = 40;
-constexpr int kSampleEvery = 200;
-constexpr int kMostSamples = 500;
-
 bool HoldsControlCharacter(const QString& text) {
-  for (const QChar ch : text) {
-    if (ch.category() == QChar::Other_Control) return true;
-  }
-  return false;
+  return text.contains(QRegularExpression(QStringLiteral("\\p{Cc}")));
 }
 
 QStringList CommandLineArguments(const QString& commandLine) {
@@ -63,25 +56,24 @@ std::optional<QStringList> ParseExec(const QString& exec) {
 
 QString ReadExec(const QString& file) {
   GKeyFile* entry = g_key_file_new();
-  QString exec;
-  if (g_key_file_load_from_file(entry, QFile::encodeName(file).constData(), G_KEY_FILE_NONE,
-                                nullptr)) {
-    gchar* value = g_key_file_get_string(entry, "Desktop Entry", "Exec", nullptr);
-    if (!value) abort();
-    exec = QString::fromUtf8(value);
-    g_free(value);
-  } else {
+  if (!g_key_file_load_from_file(entry, QFile::encodeName(file).constData(), G_KEY_FILE_NONE,
+                                 nullptr)) {
     abort();
   }
+  gchar* value = g_key_file_get_string(entry, "Desktop Entry", "Exec", nullptr);
+  if (value == nullptr) abort();
+  const QString exec = QString::fromUtf8(value);
+  g_free(value);
   g_key_file_free(entry);
   return exec;
 }
 
+// The first entries written (the seeds among them) and every 200th after.
 void KeepSample(const QString& file) {
-  static int written = 0, kept = 0;
-  ++written;
-  if ((written > kFirstKept && written % kSampleEvery != 0) || kept >= kMostSamples) return;
-  QFile::copy(file, QStringLiteral("samples/%1.desktop").arg(++kept));
+  static int written = 0;
+  if (++written <= 40 || written % 200 == 0) {
+    QFile::copy(file, QStringLiteral("samples/%1.desktop").arg(written));
+  }
 }
 
 }  // namespace
