@@ -37,11 +37,9 @@ dpkg-deb --field ./*.deb Package Version Depends | tr '\n' ' ' | grep -qE \
   "^Package: zvistaro02 Version: $4 Depends: (.*, )?qt6-image-formats-plugins(,| |$)"
 [ "$(grep -c -e '^Copyright: 2026 The Zorvane Vistaro authors$' -e '^License: Expat$' \
   -e '^ THE SOFTWARE IS PROVIDED "AS IS"' root/usr/share/doc/zvistaro02/copyright)" = 3 ]
-for t in "$PWD/prefix" "$PWD/root/usr";
-    do
+for t in "$PWD/prefix" "$PWD/root/usr"; do
   desktop-file-validate "$t"/share/applications/ZVistaro02.desktop
-  for s in 16 32 48 256;
-    do
+  for s in 16 32 48 256; do
       file "$t/share/icons/hicolor/${s}x$s/apps/ZVistaro02.png" | grep -q "PNG image data, $s x $s,"
   done
   m=$t/share/man/man1/ZVistaro02.1.gz
