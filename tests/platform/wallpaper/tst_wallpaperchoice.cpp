@@ -64,6 +64,11 @@ class tst_WallpaperChoice : public QObject {
     MakeFile(dir_.path(), "locked", "user-db:user\nfile-db:" + dir_.filePath("db").toUtf8());
   }
 
+  void cleanupTestCase() {
+    xvfb_.terminate();
+    xvfb_.waitForFinished();
+  }
+
   void sessionPicksItsRoute_data() {
     QTest::addColumn<QStringList>("variables");
     QTest::addColumn<QString>("refusal");       // empty: accepted
