@@ -99,6 +99,8 @@ void ZVRImageList::Add(const QStringList& FileNames) {
   }
 }
 
+void ZVRImageList::Append(const ZVRImageList& Other) { entries_.append(Other.entries_); }
+
 void ZVRImageList::Clear() { entries_.clear(); }
 
 int ZVRImageList::Count() const { return static_cast<int>(entries_.size()); }

@@ -1,6 +1,8 @@
 #include "kit/StringList.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "kit/ProgramError.h"
 
@@ -89,12 +91,40 @@ QString StringList::Item(int index) const {
 
 QString StringList::Text() const {
   if (!Quoting()) return items_.join(separator_);
-  const QString doubledEnd = quoteEnd_ + quoteEnd_;
-  QString text;
+  // A stored list can hold a million names: the text is sized first and
+  // each item copied into it once; only an item holding QuoteEnd is
+  // copied piece by piece, with each QuoteEnd doubled.
+  std::vector<qsizetype> quotesInside(static_cast<size_t>(items_.size()));
+  qsizetype size = 0;
   for (qsizetype i = 0; i < items_.size(); ++i) {
-    if (i > 0) text += separator_;
-    QString item = items_.at(i);
-    text += quoteBegin_ + item.replace(quoteEnd_, doubledEnd) + quoteEnd_;
+    const QString& item = items_.at(i);
+    // Counted as they are doubled: left to right, one after another.
+    for (qsizetype at = item.indexOf(quoteEnd_); at >= 0;
+         at = item.indexOf(quoteEnd_, at + quoteEnd_.size())) {
+      ++quotesInside[i];
+    }
+    size += (i > 0 ? separator_.size() : 0) + quoteBegin_.size() + item.size() +
+            (quotesInside[i] + 1) * quoteEnd_.size();
+  }
+  QString text(size, Qt::Uninitialized);
+  QChar* out = text.data();
+  const auto put = [&out](QStringView piece) {
+    std::copy(piece.begin(), piece.end(), out);
+    out += piece.size();
+  };
+  for (qsizetype i = 0; i < items_.size(); ++i) {
+    if (i > 0) put(separator_);
+    put(quoteBegin_);
+    const QStringView item(items_.at(i));
+    for (qsizetype pos = 0, left = quotesInside[i];; --left) {
+      const qsizetype endAt = left > 0 ? item.indexOf(quoteEnd_, pos) : item.size();
+      put(item.mid(pos, endAt - pos));
+      if (left == 0) break;
+      put(quoteEnd_);
+      put(quoteEnd_);
+      pos = endAt + quoteEnd_.size();
+    }
+    put(quoteEnd_);
   }
   return text;
 }

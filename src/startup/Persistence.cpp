@@ -6,6 +6,7 @@
 #include "imagelist/ZVRImageList.h"
 #include "kit/StringList.h"
 #include "platform/Platform.h"
+#include "startup/ListLoading.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
 
@@ -27,6 +28,11 @@ void ReportIfNotUtf8(QStringView name) {
       QString::fromLatin1(kNotUtf8).arg(name.toString(), QString(kReplacement)).toUtf8();
   std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
   std::fflush(stderr);
+}
+
+std::unique_ptr<ListLoading>& LoadingReference() {
+  static std::unique_ptr<ListLoading> reference;
+  return reference;
 }
 
 std::shared_ptr<ZVRImageList>& ImageListReference() {
@@ -81,6 +87,17 @@ void LoadImageListSetting() {
   SharedImageList()->Add(names);
 }
 
+void BeginLoadingImageListSetting() {
+  LoadingReference() = std::make_unique<ListLoading>(
+      StoredListReader(), ReadSetting(QLatin1String(kImageListContentKey)));
+}
+
+ListLoading* ImageListLoading() { return LoadingReference().get(); }
+
+void FinishLoadingImageListSetting() {
+  if (LoadingReference()) LoadingReference()->Finish();
+}
+
 QString NextStoredFileName(const QString& FileName) {
   // A missing file is skipped without a word, as loading does, unless its
   // name shows that it was lost to the encoding: that one would be skipped at
@@ -91,12 +108,16 @@ QString NextStoredFileName(const QString& FileName) {
 }
 
 void SaveImageListSetting() {
+  // The list stored is the whole one, also when the window closes before
+  // its loading has ended.
+  FinishLoadingImageListSetting();
   // A run that never needed the list (nothing stored, the window closed at
   // once) has none; it stores the empty list instead of failing.
   const std::unique_ptr<StringList> names =
       ImageListReference() ? ImageListReference()->FileNames() : ZVRImageList().FileNames();
   WriteSetting(QLatin1String(kImageListContentKey), names->Text());
   ImageListReference().reset();
+  LoadingReference().reset();
   ReleaseMainForm();
 }
 

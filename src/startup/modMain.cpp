@@ -28,6 +28,8 @@ void RunCommand(const QString& option) {
 void ShowMainForm() {
   if (!CurrentPlatform().process->HasInteractiveDisplay()) throw NoDisplayError();
   EnsureGuiApplication();
+  // The loading hands its runs to this thread's event loop.
+  BeginLoadingImageListSetting();
   SharedMainForm()->show();
 }
 
@@ -43,7 +45,6 @@ bool Main() {
     return false;
   }
   // Only the window needs the whole list: a command reads what it needs.
-  LoadImageListSetting();
   ShowMainForm();
   return true;
 }

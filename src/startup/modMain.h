@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+class ListLoading;
 class ZVRImageList;
 class frmMain;
 
@@ -97,6 +98,17 @@ void ReleaseMainForm();
 // Fills the shared image list from "ImageListContent", skipping every item
 // that fails (names of missing files are left out silently).
 void LoadImageListSetting();
+
+// Window mode's loading: reads "ImageListContent" now and fills the shared
+// image list as LoadImageListSetting does, with the splitting and the file
+// lookups on another thread (see ListLoading), so that the window shows
+// before a long list is complete.
+void BeginLoadingImageListSetting();
+// The loading begun, until the list is stored; nullptr when none was.
+ListLoading* ImageListLoading();
+// Waits for the loading begun, if any, so that the shared list is complete:
+// every list command and the storing of the list call it first.
+void FinishLoadingImageListSetting();
 
 // The entry after FileName in the list "ImageListContent" would load, wrapping
 // at the end, found without loading the list; "Invalid Parameter" when

@@ -42,6 +42,17 @@ void ImageListModel::SetEntries(QStringList entries, const QFontMetrics& metrics
   endResetModel();
 }
 
+void ImageListModel::AppendEntries(const QStringList& entries, const QFontMetrics& metrics) {
+  if (entries.isEmpty()) return;
+  const auto first = static_cast<int>(entries_.size());
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(entries.size()) - 1);
+  entries_.append(entries);
+  // The view takes the new size when it lays the rows out again.
+  rowSize_ = QSize(std::max(rowSize_.width(), WidestName(entries, metrics) + kTextMargin),
+                   metrics.height() + kTextMargin / 4);
+  endInsertRows();
+}
+
 int ImageListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(entries_.size());
 }

@@ -16,6 +16,8 @@ class ImageListModel : public QAbstractListModel {
 
   // Replaces every entry; names are measured with the view's font.
   void SetEntries(QStringList entries, const QFontMetrics& metrics);
+  // Appends rows, widening every row when one of them is wider.
+  void AppendEntries(const QStringList& entries, const QFontMetrics& metrics);
   const QStringList& Entries() const { return entries_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;

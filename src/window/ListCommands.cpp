@@ -65,7 +65,11 @@ QStringList ChosenFiles(const QString& chosen) {
 
 }  // namespace
 
+// Every command acts on the whole list: one given while a long list is
+// still loading waits for the rest of it first.
+
 void frmMain::cmdImageListAdd_Click() {
+  modMain::FinishLoadingImageListSetting();
   if (txtImageListAdd_->text().isEmpty()) {
     ShowNoValidFile();
     return;
@@ -89,6 +93,7 @@ void frmMain::cmdImageListAdd_Click() {
 }
 
 void frmMain::AddEntries(const QStringList& names) {
+  modMain::FinishLoadingImageListSetting();
   modMain::SharedImageList()->Add(names);
   const int current = CurrentRow();
   RefreshListBox(current == -1 ? 0 : current);
@@ -130,16 +135,19 @@ QList<int> frmMain::SelectedPositions() const {
 // Each command is one pass over the list, whatever the selection, and says
 // where the current entry went.
 void frmMain::cmdImageListRemove_Click() {
+  modMain::FinishLoadingImageListSetting();
   const auto list = modMain::SharedImageList();
   RefreshListBox(list->RemoveSelected(SelectedPositions(), CurrentRow() + 1) - 1);
 }
 
 void frmMain::cmdImageListUp_Click() {
+  modMain::FinishLoadingImageListSetting();
   const auto list = modMain::SharedImageList();
   RefreshListBox(list->MoveSelectedUp(SelectedPositions(), CurrentRow() + 1) - 1);
 }
 
 void frmMain::cmdImageListDown_Click() {
+  modMain::FinishLoadingImageListSetting();
   const auto list = modMain::SharedImageList();
   RefreshListBox(list->MoveSelectedDown(SelectedPositions(), CurrentRow() + 1) - 1);
 }

@@ -18,6 +18,7 @@
 #include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"
+#include "startup/ListLoading.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
 #include "window/ImageListModel.h"
@@ -186,6 +187,26 @@ void frmMain::Form_Load() {
   RefreshListBox(-1);
   RestoreLastSelected();
   lstImageList_Click();
+  if (ListLoading* loading = modMain::ImageListLoading(); loading && !loading->Finished()) {
+    connect(loading, &ListLoading::Appended, this, &frmMain::ListRowsArrived);
+    connect(loading, &ListLoading::Done, this, [this] { pendingCurrent_.clear(); });
+  }
+}
+
+void frmMain::ListRowsArrived(int first, int count) {
+  const auto list = modMain::SharedImageList();
+  QStringList names;
+  names.reserve(count);
+  for (int position = first + 1; position <= first + count; ++position) {
+    names.append(list->FileName(position));
+  }
+  entries_->AppendEntries(names, lstImageList_->fontMetrics());
+  if (pendingCurrent_.isNull()) return;
+  const qsizetype row = names.indexOf(pendingCurrent_);
+  if (row < 0) return;
+  pendingCurrent_.clear();
+  lstImageList_->selectionModel()->setCurrentIndex(
+      entries_->index(first + static_cast<int>(row), 0), QItemSelectionModel::NoUpdate);
 }
 
 // Makes the entry stored at the last closing current again, without
@@ -193,17 +214,22 @@ void frmMain::Form_Load() {
 // entry current; nothing here is reported.
 void frmMain::RestoreLastSelected() {
   QModelIndex current;
+  QString last;
   try {
-    const QString last = modMain::ReadSetting(QLatin1String(modMain::kImageListLastSelectedKey));
+    last = modMain::ReadSetting(QLatin1String(modMain::kImageListLastSelectedKey));
     const int row = modMain::SharedImageList()->IndexFromContent(last) - 1;
     current = entries_->index(row, 0);
   } catch (const std::exception&) {
     current = QModelIndex();
+    // Its row may still come with the rest of a list being loaded.
+    const ListLoading* loading = modMain::ImageListLoading();
+    if (loading && !loading->Finished() && !last.isEmpty()) pendingCurrent_ = last;
   }
   lstImageList_->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
 }
 
 void frmMain::Form_Unload() {
+  modMain::FinishLoadingImageListSetting();
   const int row = CurrentRow();
   QString selection;
   if (entries_->rowCount() != 0 && row != -1) {

@@ -48,6 +48,9 @@ class frmMain : public QWidget {
   void Form_Unload();
   void Form_Resize();
   void RestoreLastSelected();
+  // Shows the rows the loading has appended to the shared list; the stored
+  // current entry becomes current when its row arrives.
+  void ListRowsArrived(int first, int count);
   void EnforceMinimumSize();
 
   // Refills the list box from the shared image list, makes the row current
@@ -117,6 +120,9 @@ class frmMain : public QWidget {
   QPushButton* cmdImageListAddOpen_ = nullptr;
 
   bool loaded_ = false;
+  // The stored current entry while its row has not arrived yet; null
+  // otherwise.
+  QString pendingCurrent_;
   // Where the next open-file dialog starts: where the last successful one
   // ended. Empty when the window is created; never stored.
   QString LastDialogFolder;

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "startup/ListLoading.h"
 #include "startup/modMain.h"
 #include "window/frmMain.h"
 
@@ -9,12 +10,14 @@
 // finds its controls by name.
 class WindowDriver {
  public:
-  // Window mode of start-up: the stored list is loaded, the window shown.
-  bool Start() {
-    modMain::LoadImageListSetting();
+  // Window mode of start-up: the window shown, the stored list loaded.
+  bool Start(bool waitForList = true) {
+    modMain::BeginLoadingImageListSetting();
     window = modMain::SharedMainForm().get();
     window->show();
-    return QTest::qWaitForWindowExposed(window);
+    return QTest::qWaitForWindowExposed(window) && (!waitForList || QTest::qWaitFor([] {
+             return modMain::ImageListLoading()->Finished();
+           }));
   }
   // Closing goes ahead and the window is gone once deferred deletes ran.
   bool Close() {

@@ -146,6 +146,31 @@ class tst_frmMain : public QObject {
     QCOMPARE(platform_->messages->shown[0].style, 16);
   }
 
+  // Closing, or a command, while a long stored list is still loading acts on
+  // the whole list: missing files left out, nothing twice, and the stored
+  // current entry current once its row has come.
+  void commandsWhileTheListLoads() {
+    QStringList stored, loaded;
+    for (int i = 0; i < 30000; ++i) {
+      stored << Paths("A gone B");
+      loaded << Paths("A B");
+    }
+    stored << Paths("D gone C");
+    loaded << Paths("D C");
+    const auto text = [](const QStringList& names) { return '"' + names.join("\"; \"") + '"'; };
+    platform_->settings->values[kContent] = text(stored);
+    platform_->settings->values[kLastSelected] = dir_.filePath("D");
+    for (const QString command : {"close", "Add"}) {
+      QVERIFY(driver_.Start(false));
+      Text()->setText("c.dib");
+      if (command == "Add") QTest::mouseClick(Button(command), Qt::LeftButton);
+      QVERIFY(driver_.Close());
+      if (command == "Add") loaded << dir_.filePath("c.dib");
+      QCOMPARE(platform_->settings->values.value(kContent), text(loaded));
+      QCOMPARE(platform_->settings->values.value(kLastSelected), dir_.filePath("D"));
+    }
+  }
+
   void dialogAddsChosenFilesAndRemembersItsFolder() {
     QTemporaryFile first("/zvistaro-XXXXXX.bmp"), second("/zvistaro-XXXXXX.bmp");
     if (!first.open() || !second.open()) QSKIP("the root folder is not writable here");
@@ -258,6 +283,7 @@ class tst_frmMain : public QObject {
   }
 
   const QString kLastSelected = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListLastSelected");
+  const QString kContent = QStringLiteral("Zorvane Vistaro 0.2/Main/ImageListContent");
   QTemporaryDir dir_;
   std::unique_ptr<FakePlatform> platform_;
   WindowDriver driver_;

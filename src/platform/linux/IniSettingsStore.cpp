@@ -203,6 +203,21 @@ bool HoldsExactly(QFile& file, const QByteArray& content) {
   return file.atEnd();
 }
 
+// Whether the file holds the bytes at the offset, read in pieces, so that
+// a changed line of megabytes is not held twice.
+bool HoldsAt(int fd, qsizetype offset, QByteArrayView expected) {
+  constexpr qsizetype kPiece = 1 << 16;
+  QByteArray found(std::min(kPiece, expected.size()), Qt::Uninitialized);
+  for (qsizetype pos = 0; pos < expected.size(); pos += kPiece) {
+    const qsizetype size = std::min(kPiece, expected.size() - pos);
+    if (::pread(fd, found.data(), static_cast<size_t>(size), offset + pos) != size ||
+        QByteArrayView(found.constData(), size) != expected.sliced(pos, size)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool WriteAll(int fd, QByteArrayView content) {
   while (!content.isEmpty()) {
     const ssize_t written = ::write(fd, content.data(), static_cast<size_t>(content.size()));
@@ -265,12 +280,13 @@ void WriteSplicedScratch(const QString& path, const QString& scratch, QByteArray
     const qsizetype after =
         qMin(kCheckedMargin,
              (i + 1 < splices.size() ? splices[i + 1].begin : content.size()) - splice.end);
-    const QByteArray expected = content.sliced(splice.begin - before, before).toByteArray() +
-                                splice.text + content.sliced(splice.end, after).toByteArray();
-    QByteArray found(expected.size(), Qt::Uninitialized);
-    whole = ::pread(fd, found.data(), static_cast<size_t>(found.size()),
-                    splice.begin + shift - before) == found.size() &&
-            found == expected;
+    qsizetype at = splice.begin + shift - before;
+    for (const QByteArrayView expected :
+         {content.sliced(splice.begin - before, before), QByteArrayView(splice.text),
+          content.sliced(splice.end, after)}) {
+      whole = whole && HoldsAt(fd, at, expected);
+      at += expected.size();
+    }
     shift += splice.text.size() - (splice.end - splice.begin);
   }
   if (::close(fd) != 0 && written) Fail(path, OsReason(errno));

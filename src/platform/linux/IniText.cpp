@@ -323,34 +323,49 @@ std::optional<QString> UnescapeValue(QByteArrayView raw) {
 
 bool IsPlainIni(QByteArrayView content) { return IniLayout::Scan(content).has_value(); }
 
+// Printable ASCII that stands for itself in an escaped value.
+bool IsPlainCharacter(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\\'; }
+
 QByteArray EscapeIniValue(const QString& value) {
   QByteArray out;
-  out.reserve(value.size() + 16);
-  if (value.startsWith(QLatin1Char('@'))) out += '@';
-  bool needsQuotes = false;
-  bool afterHexEscape = false;
+  AppendIniValue(out, value);
+  return out;
+}
+
+void AppendIniValue(QByteArray& out, const QString& value) {
   const QStringView view(value);
+  const bool needsQuotes = view.contains(u';') || view.contains(u',') || view.contains(u'=') ||
+                           view.startsWith(u' ') || view.endsWith(u' ');
+  // Room for the escapes a stored list holds (two for each name), so that
+  // megabytes are not moved again as the value grows.
+  out.reserve(out.size() + value.size() + value.size() / 4 + 18);
+  if (needsQuotes) out += '"';
+  if (view.startsWith(u'@')) out += '@';
+  bool afterHexEscape = false;
   qsizetype pos = 0;
   while (pos < view.size()) {
     const char16_t c = view.at(pos).unicode();
+    qsizetype end = pos + 1;
     if (c >= 0x7F) {
       // A run of characters beyond ASCII, converted in one go.
-      qsizetype end = pos + 1;
       while (end < view.size() && view.at(end).unicode() >= 0x7F) ++end;
       out += view.mid(pos, end - pos).toUtf8();
       afterHexEscape = false;
-      pos = end;
-      continue;
+    } else if (IsPlainCharacter(c) && !(afterHexEscape && IsHexDigit(c))) {
+      // A run of plain characters, copied byte for byte: a stored list is
+      // mostly such runs, megabytes of them.
+      while (end < view.size() && IsPlainCharacter(view.at(end).unicode())) ++end;
+      const qsizetype at = out.size();
+      out.resize(at + end - pos);
+      char* bytes = out.data() + at;
+      for (qsizetype i = pos; i < end; ++i) *bytes++ = static_cast<char>(view.at(i).unicode());
+      afterHexEscape = false;
+    } else {
+      afterHexEscape = AppendEscaped(out, c, afterHexEscape);
     }
-    if (c == u';' || c == u',' || c == u'=') needsQuotes = true;
-    afterHexEscape = AppendEscaped(out, c, afterHexEscape);
-    ++pos;
+    pos = end;
   }
-  if (needsQuotes || out.startsWith(' ') || out.endsWith(' ')) {
-    out.prepend('"');
-    out.append('"');
-  }
-  return out;
+  if (needsQuotes) out += '"';
 }
 
 QByteArray SetIniValue(const QByteArray& content, const QString& section, const QString& key,
@@ -415,7 +430,9 @@ std::optional<QString> IniLayout::Value(QByteArrayView content, const QString& s
 
 QList<IniSplice> IniLayout::Set(QByteArrayView content, const QString& section, const QString& key,
                                 const QString& value) const {
-  const QByteArray newLine = key.toUtf8() + '=' + EscapeIniValue(value) + '\n';
+  QByteArray newLine = key.toUtf8() + '=';
+  AppendIniValue(newLine, value);
+  newLine += '\n';
   const int index = SectionIndex(section);
   const QByteArray name = key.toUtf8();
   const qsizetype size = content.size();

@@ -16,6 +16,8 @@
 // quotes and backslashes escaped, the whole in double quotes when it holds
 // ";", "," or "=" or begins or ends with a blank, "@" doubled at the start.
 QByteArray EscapeIniValue(const QString& value);
+// The same appended to out.
+void AppendIniValue(QByteArray& out, const QString& value);
 
 // Whether the content is in the plain form this program and QSettings write:
 // section headers and key lines only (besides blank lines and ";" comments),

@@ -1,0 +1,98 @@
+#include "startup/ListLoading.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <utility>
+
+#include "startup/modMain.h"
+
+namespace {
+
+// The first run is small, so that the first names show at once; later runs
+// grow, so that a million names cost the window a few dozen insertions
+// rather than thousands.
+constexpr qsizetype kFirstRun = 1024;
+constexpr qsizetype kLargestRun = 1 << 17;
+
+}  // namespace
+
+ListLoading::ListLoading(const StringList& reader, QString text)
+    : worker_([this, reader, text = std::move(text)](const std::stop_token& stop) {
+        Run(stop, reader, text);
+      }) {}
+
+ListLoading::~ListLoading() {
+  worker_.request_stop();
+  if (worker_.joinable()) worker_.join();
+}
+
+void ListLoading::Run(const std::stop_token& stop, const StringList& reader, const QString& text) {
+  try {
+    qsizetype run = kFirstRun;
+    QStringList names;
+    names.reserve(run);
+    reader.ForEachItem(text, [&](QStringView item) {
+      if (stop.stop_requested()) return false;
+      names.append(item.toString());
+      if (names.size() < run) return true;
+      ZVRImageList found;
+      found.Add(names);
+      Deliver(std::move(found), false);
+      names.clear();
+      run = std::min(run * 4, kLargestRun);
+      names.reserve(run);
+      return true;
+    });
+    if (stop.stop_requested()) return;
+    ZVRImageList found;
+    found.Add(names);
+    Deliver(std::move(found), true);
+  } catch (...) {
+    {
+      const std::lock_guard lock(mutex_);
+      failure_ = std::current_exception();
+      lastArrived_ = true;
+    }
+    QMetaObject::invokeMethod(this, &ListLoading::TakeArrived, Qt::QueuedConnection);
+  }
+}
+
+void ListLoading::Deliver(ZVRImageList found, bool last) {
+  {
+    const std::lock_guard lock(mutex_);
+    arrived_.push_back(std::move(found));
+    lastArrived_ = last;
+  }
+  QMetaObject::invokeMethod(this, &ListLoading::TakeArrived, Qt::QueuedConnection);
+}
+
+void ListLoading::TakeArrived() {
+  if (finished_) return;
+  std::vector<ZVRImageList> runs;
+  bool last = false;
+  std::exception_ptr failure;
+  {
+    const std::lock_guard lock(mutex_);
+    runs.swap(arrived_);
+    last = lastArrived_;
+    failure = failure_;
+  }
+  const auto list = modMain::SharedImageList();
+  for (const ZVRImageList& found : runs) {
+    if (found.Count() == 0) continue;
+    const int first = list->Count();
+    list->Append(found);
+    emit Appended(first, found.Count());
+  }
+  if (!last) return;
+  finished_ = true;
+  if (failure) std::rethrow_exception(failure);
+  emit Done();
+}
+
+void ListLoading::Finish() {
+  if (finished_) return;
+  if (worker_.joinable()) worker_.join();
+  TakeArrived();
+}
