@@ -1,8 +1,9 @@
 // Prints what the image list's own work costs on a long list: splitting the
 // stored list text (quoted as written, and unquoted as a hand-edited file may
 // hold it), the window's selection commands with every entry selected, and
-// the steps of /rotate without the picture: reading both settings, walking
-// the stored list from the last but one entry, writing the last wallpaper.
+// the steps of /rotate without the picture: reading the settings file and the
+// last wallpaper, reading the stored list a piece at a time and walking it
+// from the last but one entry, writing the last wallpaper.
 //
 //   bench_selection FOLDER COUNT
 //
@@ -61,13 +62,9 @@ int main(int argc, char** argv) {
   const QString lastKey = QLatin1String(modMain::kImageListLastSelectedKey);
   modMain::WriteSetting(contentKey, quoted);
   modMain::WriteSetting(lastKey, names.value(count - 2, names.last()));
-  QString stored, last, next;
-  const double read = Milliseconds([&] {
-    last = modMain::ReadSetting(lastKey);
-    stored = modMain::ReadSetting(contentKey);
-  });
-  const double walk =
-      Milliseconds([&] { next = ZVRImageList::NextStoredFileName(reader, stored, last); });
+  QString last, next;
+  const double read = Milliseconds([&] { last = modMain::ReadSetting(lastKey); });
+  const double walk = Milliseconds([&] { next = modMain::NextStoredFileName(last); });
   const double write = Milliseconds([&] { modMain::WriteSetting(lastKey, next); });
   if (next != names.last()) {
     std::fprintf(stderr, "bench_selection: the walk found %s\n", qPrintable(next));

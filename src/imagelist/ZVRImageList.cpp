@@ -273,8 +273,7 @@ int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow)
   return Follow > 0 ? static_cast<int>((followed - first + n) % n) + 1 : 0;
 }
 
-QString ZVRImageList::NextStoredFileName(const StringList& reader, QStringView text,
-                                         const QString& FileName,
+QString ZVRImageList::NextStoredFileName(const StoredItems& forEachItem, const QString& FileName,
                                          const std::function<void(QStringView)>& Skipped) {
   bool found = false;
   QString next;
@@ -287,7 +286,7 @@ QString ZVRImageList::NextStoredFileName(const StringList& reader, QStringView t
     if (Skipped) Skipped(item);
     return true;
   };
-  reader.ForEachItem(text, [&](QStringView item) {
+  forEachItem([&](QStringView item) {
     if (found) return existing(item);
     if (item != FileName) return true;
     // Every entry of this name names the same file: when it is missing, the
@@ -298,7 +297,7 @@ QString ZVRImageList::NextStoredFileName(const StringList& reader, QStringView t
   if (!found) RaiseInvalidParameter();
   // Past the end the walk wraps to the first entry whose file exists, at the
   // latest the one equal to FileName.
-  if (next.isNull()) reader.ForEachItem(text, existing);
+  if (next.isNull()) forEachItem(existing);
   return next;
 }
 

@@ -70,13 +70,15 @@ class ZVRImageList {
   int MoveSelectedUp(const QList<int>& Positions, int Follow = 0);
   int MoveSelectedDown(const QList<int>& Positions, int Follow = 0);
 
+  // Calls visit with each item of a stored list text, in order, until visit
+  // returns false.
+  using StoredItems = std::function<void(const std::function<bool(QStringView)>& visit)>;
   // What NextFileName(FileName, true) gives on the list loaded from a stored
-  // list text (split by reader, names of missing files left out), without
-  // loading it: only the files of the entry equal to FileName and of those
-  // stepped over after it are checked. Skipped is told each name of a missing
-  // file stepped over.
-  static QString NextStoredFileName(const StringList& reader, QStringView text,
-                                    const QString& FileName,
+  // list text (its items as forEachItem gives them, names of missing files
+  // left out), without loading it: only the files of the entry equal to
+  // FileName and of those stepped over after it are checked. Skipped is told
+  // each name of a missing file stepped over.
+  static QString NextStoredFileName(const StoredItems& forEachItem, const QString& FileName,
                                     const std::function<void(QStringView)>& Skipped = nullptr);
 
   ZVRImageList();

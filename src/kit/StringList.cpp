@@ -46,11 +46,21 @@ class NextMatch {
   NextMatch(QStringView text, QStringView what) : text_(text), what_(what) {}
   qsizetype From(qsizetype pos) {
     if (what_.isEmpty()) return -1;
-    if (at_ != -1 && at_ < pos) at_ = text_.indexOf(what_, pos);
+    if (at_ != -1 && at_ < pos) at_ = IndexOf(pos);
     return at_;
   }
 
  private:
+  // Its first character is looked for alone, the fastest search there is,
+  // and the rest compared where it stands.
+  qsizetype IndexOf(qsizetype pos) const {
+    for (pos = text_.indexOf(what_.front(), pos); pos >= 0;
+         pos = text_.indexOf(what_.front(), pos + 1)) {
+      if (text_.sliced(pos).startsWith(what_)) return pos;
+    }
+    return -1;
+  }
+
   QStringView text_;
   QStringView what_;
   qsizetype at_ = -2;  // not searched yet
@@ -141,32 +151,42 @@ void StringList::SetText(const QString& text) {
 void StringList::ForEachItem(QStringView text,
                              const std::function<bool(QStringView)>& visit) const {
   if (text.isEmpty()) return;
-  if (Quoting()) {
-    ForEachQuoted(text, visit);
-    return;
-  }
+  bool stopped = false;
+  Split(text, true, visit, stopped);
+}
+
+qsizetype StringList::Split(QStringView text, bool last,
+                            const std::function<bool(QStringView)>& visit, bool& stopped) const {
+  if (Quoting()) return SplitQuoted(text, last, visit, stopped);
   if (separator_.isEmpty()) {
-    visit(text);
-    return;
+    if (!last) return 0;
+    stopped = !visit(text);
+    return text.size();
   }
   for (qsizetype pos = 0;;) {
     const qsizetype separatorAt = text.indexOf(separator_, pos);
     if (separatorAt < 0) {
-      visit(text.mid(pos));
-      return;
+      if (!last) return pos;
+      stopped = !visit(text.mid(pos));
+      return text.size();
     }
-    if (!visit(text.mid(pos, separatorAt - pos))) return;
+    if (!visit(text.mid(pos, separatorAt - pos))) {
+      stopped = true;
+      return text.size();
+    }
     pos = separatorAt + separator_.size();
   }
 }
 
-void StringList::ForEachQuoted(QStringView text,
-                               const std::function<bool(QStringView)>& visit) const {
+qsizetype StringList::SplitQuoted(QStringView text, bool last,
+                                  const std::function<bool(QStringView)>& visit,
+                                  bool& stopped) const {
   NextMatch separator(text, separator_);
   NextMatch quote(text, quoteBegin_);
   ItemPieces item;
   bool inItem = false;  // a quote or a character has started the current item
   qsizetype pos = 0;
+  qsizetype itemStart = 0;  // after the separator that ended the last item
   while (pos < text.size()) {
     const qsizetype separatorAt = separator.From(pos);
     const qsizetype quoteAt = quote.From(pos);
@@ -177,16 +197,46 @@ void StringList::ForEachQuoted(QStringView text,
     } else if (separatorAt >= 0) {
       item.Append(text.mid(pos, separatorAt - pos));
       if (inItem || separatorAt > pos) {
-        if (!visit(item.Item())) return;
+        if (!visit(item.Item())) {
+          stopped = true;
+          return text.size();
+        }
         item.Clear();
       }
       inItem = false;
       pos = separatorAt + separator_.size();
+      itemStart = pos;
     } else {
       item.Append(text.mid(pos));
       inItem = true;
       pos = text.size();
     }
   }
-  if (inItem) visit(item.Item());
+  if (!last) return itemStart;
+  if (inItem) stopped = !visit(item.Item());
+  return text.size();
+}
+
+StringList::Splitter::Splitter(const StringList& format, std::function<bool(QStringView)> visit)
+    : format_(format), visit_(std::move(visit)) {}
+
+bool StringList::Splitter::Add(QStringView piece) {
+  if (stopped_ || piece.isEmpty()) return !stopped_;
+  anyText_ = true;
+  held_ += piece;
+  // An item longer than the pieces is read again only once the text held
+  // has doubled, so that one huge item costs a pass, not a pass a piece.
+  if (held_.size() >= 2 * unfinished_) Split(false);
+  return !stopped_;
+}
+
+void StringList::Splitter::Finish() {
+  if (!stopped_ && anyText_) Split(true);
+  held_.clear();
+}
+
+void StringList::Splitter::Split(bool last) {
+  const qsizetype done = format_.Split(held_, last, visit_, stopped_);
+  held_.remove(0, done);
+  unfinished_ = held_.size();
 }

@@ -47,9 +47,37 @@ class ZKIT10_EXPORT StringList {
   // its call.
   void ForEachItem(QStringView text, const std::function<bool(QStringView)>& visit) const;
 
+  // Splits a text that comes in pieces (a stored list read a part at a
+  // time) into what ForEachItem makes of the whole text: Add takes each
+  // piece in order, Finish the end of the text. Only the part after the
+  // last item found whole is kept between pieces.
+  class Splitter {
+   public:
+    Splitter(const StringList& format, std::function<bool(QStringView)> visit);
+    // False once visit has returned false; later pieces are ignored.
+    bool Add(QStringView piece);
+    void Finish();
+
+   private:
+    void Split(bool last);
+
+    const StringList& format_;
+    std::function<bool(QStringView)> visit_;
+    QString held_;
+    qsizetype unfinished_ = 0;  // what held_ kept at the last split
+    bool anyText_ = false;
+    bool stopped_ = false;
+  };
+
  private:
   bool Quoting() const { return !quoteBegin_.isEmpty() && !quoteEnd_.isEmpty(); }
-  void ForEachQuoted(QStringView text, const std::function<bool(QStringView)>& visit) const;
+  // Visits the items of text, the last one only when last is true (more
+  // text may follow otherwise), and returns where the items not visited
+  // begin; stopped tells whether visit asked to stop.
+  qsizetype Split(QStringView text, bool last, const std::function<bool(QStringView)>& visit,
+                  bool& stopped) const;
+  qsizetype SplitQuoted(QStringView text, bool last, const std::function<bool(QStringView)>& visit,
+                        bool& stopped) const;
 
   QStringList items_;
   QString separator_ = QStringLiteral(" ");

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // The platform behind small interfaces, reached through one Platform object.
@@ -17,6 +18,13 @@ class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
   virtual QString Read(const QString& application, const QString& section, const QString& key) = 0;
+  // Hands Read's value to take in pieces, in order, until take returns
+  // false; a store that can read a long value a part at a time never holds
+  // it whole. This one hands it whole.
+  virtual void ReadInPieces(const QString& application, const QString& section, const QString& key,
+                            const std::function<bool(QStringView)>& take) {
+    take(Read(application, section, key));
+  }
   virtual void Write(const QString& application, const QString& section, const QString& key,
                      const QString& value) = 0;
   // Raises what a write would raise for a store that must not or cannot be

@@ -102,9 +102,17 @@ QString NextStoredFileName(const QString& FileName) {
   // A missing file is skipped without a word, as loading does, unless its
   // name shows that it was lost to the encoding: that one would be skipped at
   // every rotation without the user ever learning why.
-  return ZVRImageList::NextStoredFileName(StoredListReader(),
-                                          ReadSetting(QLatin1String(kImageListContentKey)),
-                                          FileName, ReportIfNotUtf8);
+  // The stored list is read a piece at a time and never held whole: the
+  // walk usually ends near where the last wallpaper stands.
+  const StringList reader = StoredListReader();
+  const auto forEachItem = [&reader](const std::function<bool(QStringView)>& visit) {
+    StringList::Splitter splitter(reader, visit);
+    CurrentPlatform().settings->ReadInPieces(
+        ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
+        [&splitter](QStringView piece) { return splitter.Add(piece); });
+    splitter.Finish();
+  };
+  return ZVRImageList::NextStoredFileName(forEachItem, FileName, ReportIfNotUtf8);
 }
 
 void SaveImageListSetting() {

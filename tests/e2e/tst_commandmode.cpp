@@ -145,9 +145,12 @@ class tst_CommandMode : public QObject {
                   const QByteArray& output, const QByteArray& log) {
       QTest::newRow(name) << Case{arguments, settings, setup, prefix, runs, status, output, log};
     };
-    // Rotation: the next entry after the stored one, wrapping.
+    // Rotation: the next entry after the stored one, wrapping, past missing
+    // files enough to make the list longer than the pieces it is read in.
+    const QByteArray gone = QByteArray("~gone.png; ").repeated(4000);
     row("any case, later arguments ignored, odd names", {"/ROTATE", "x"},
-        Ini("~a b.png; \\\"~q\\\"\\\"t.png\\\"; \\\"~s; t.png\\\"; ~Zörvane €.png",
+        Ini(gone + "~a b.png; \\\"~q\\\"\\\"t.png\\\"; " + gone +
+                "\\\"~s; t.png\\\"; ~Zörvane €.png",
             "~Zörvane €.png"),
         {}, {}, 4, 0, {}, "~a b.png\n~q\"t.png\n~s; t.png\n~Zörvane €.png\n");
     row("a name lost to the encoding is reported, before and after wrapping", rotate,

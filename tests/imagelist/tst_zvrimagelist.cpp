@@ -72,7 +72,8 @@ class tst_ZVRImageList : public QObject {
       QStringList got;
       const qint32 raised = ErrorOf([&] {
         if (call == "stored")
-          got = {ZVRImageList::NextStoredFileName(*stored, stored->Text(), path)};
+          got = {ZVRImageList::NextStoredFileName(
+              [&](const auto& visit) { stored->ForEachItem(stored->Text(), visit); }, path)};
         if (call == "next") got = {list.NextFileName(path, first == 1)};
         if (call == "prev") got = {list.PrevFileName(path, first == 1)};
         if (call == "index") got = {QString::number(list.IndexFromContent(path))};

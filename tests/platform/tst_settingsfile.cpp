@@ -18,6 +18,20 @@ QString ReadBack(const QTemporaryDir& dir, const QByteArray& content) {
   return QSettings(path, QSettings::IniFormat).value("Main/Key").toString();
 }
 
+// Main/Key read in pieces of one to three characters and joined; each must
+// give what Value gives.
+void CompareInPieces(const IniLayout& layout, const QByteArray& content) {
+  for (const qsizetype piece : {1, 2, 3}) {
+    QString joined;
+    const bool read = layout.ValueInPieces(content, "Main", "Key", piece, [&](QStringView text) {
+      joined += text;
+      return true;
+    });
+    QCOMPARE(read ? std::optional<QString>(joined) : std::nullopt,
+             layout.Value(content, "Main", "Key"));
+  }
+}
+
 }  // namespace
 
 class tst_SettingsFile : public QObject {
@@ -40,6 +54,7 @@ class tst_SettingsFile : public QObject {
       const QByteArray content = SetIniValue({}, "Main", "Key", value);
       QCOMPARE(ReadBack(dir, content), value);
       QCOMPARE(IniLayout::Scan(content)->Value(content, "Main", "Key"), value);
+      CompareInPieces(*IniLayout::Scan(content), content);
     }
   }
 
@@ -96,6 +111,7 @@ class tst_SettingsFile : public QObject {
       const std::optional<QString> value = layout->Value(content, "Main", "Key");
       QCOMPARE(value.has_value(), form == 1);
       if (value) QCOMPARE(*value, ReadBack(dir, content));
+      CompareInPieces(*layout, content);
       QCOMPARE(ApplySplices(content, layout->Set(content, "Main", "Key", "v")),
                SetIniValue(content, "Main", "Key", "v"));
     }

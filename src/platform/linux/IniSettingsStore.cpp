@@ -438,13 +438,32 @@ QString IniSettingsStore::FilePath(const QString& application) const {
   return folder_ + QLatin1Char('/') + application + QStringLiteral(".ini");
 }
 
-QString IniSettingsStore::Read(const QString& application, const QString& section,
-                               const QString& key) {
+QString IniSettingsStore::CheckedPath(const QString& application) const {
   const QString path = FilePath(application);
   if (IsNeitherFileNorAbsent(path)) {
     throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
                        QString::fromLatin1(kReadFailed).arg(path, QString::fromLatin1(kNotAFile)));
   }
+  return path;
+}
+
+void IniSettingsStore::ReadInPieces(const QString& application, const QString& section,
+                                    const QString& key,
+                                    const std::function<bool(QStringView)>& take) {
+  // Pieces of this size keep what is held small and cost a call each.
+  constexpr qsizetype kPiece = 1 << 16;
+  const QString path = CheckedPath(application);
+  if (const auto snapshot = Load(path);
+      snapshot && snapshot->layout &&
+      snapshot->layout->ValueInPieces(snapshot->content, section, key, kPiece, take)) {
+    return;
+  }
+  take(Read(application, section, key));
+}
+
+QString IniSettingsStore::Read(const QString& application, const QString& section,
+                               const QString& key) {
+  const QString path = CheckedPath(application);
   // The plain form this program writes is read here; any other is left to
   // QSettings, with a fresh reader each time: another program may have
   // changed the file.

@@ -15,6 +15,8 @@ class IniSettingsStore : public SettingsStore {
   // Raises error 75 when something other than a regular file (a FIFO, a
   // folder) is in the settings file's place, instead of waiting on it.
   QString Read(const QString& application, const QString& section, const QString& key) override;
+  void ReadInPieces(const QString& application, const QString& section, const QString& key,
+                    const std::function<bool(QStringView)>& take) override;
   // Stores the value at once, changing no other value of the file, even one
   // that another program wrote since this one read the file. The file is
   // replaced atomically, so a write that fails leaves the previous file
@@ -30,6 +32,9 @@ class IniSettingsStore : public SettingsStore {
   void CheckWritable(const QString& application) override;
 
   QString FilePath(const QString& application) const;
+  // The file path, after refusing anything but a regular file or none in
+  // its place.
+  QString CheckedPath(const QString& application) const;
 
   struct Snapshot;
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -53,6 +54,12 @@ class IniLayout {
   // "General" section.
   std::optional<QString> Value(QByteArrayView content, const QString& section,
                                const QString& key) const;
+  // The same value handed to take in pieces of at least piece characters
+  // (the last may be shorter; a value that cannot be read in pieces comes
+  // whole) until take returns false, so that a stored list of megabytes is
+  // never held whole. False, with nothing taken, where Value gives nothing.
+  bool ValueInPieces(QByteArrayView content, const QString& section, const QString& key,
+                     qsizetype piece, const std::function<bool(QStringView)>& take) const;
   // The splices, in the order of the content, that make of it what
   // SetIniValue makes.
   QList<IniSplice> Set(QByteArrayView content, const QString& section, const QString& key,
@@ -72,6 +79,9 @@ class IniLayout {
     qsizetype valueEnd;
   };
   int SectionIndex(const QString& section) const;
+  // The key's raw value, to the line's end; nothing when it is absent.
+  std::optional<QByteArrayView> RawValue(QByteArrayView content, const QString& section,
+                                         const QString& key) const;
 
   std::vector<Section> sections_;
   std::vector<KeyLine> lines_;
