@@ -384,6 +384,7 @@ void ReplaceWithScratch(const QString& path, const QString& target, const QStrin
 // Reads the whole file; false with errno set when it cannot be read.
 bool ReadWhole(int fd, qint64 expectedSize, QByteArray& content) {
   content.resize(expectedSize + 1);
+  PreferLargePages(content.data(), content.size());
   qsizetype size = 0;
   for (;;) {
     if (size == content.size()) content.resize(content.size() * 2);
