@@ -17,9 +17,9 @@ constexpr qsizetype kLargestRun = 1 << 17;
 
 }  // namespace
 
-ListLoading::ListLoading(const StringList& reader, QString text)
-    : worker_([this, reader, text = std::move(text)](const std::stop_token& stop) {
-        Run(stop, reader, text);
+ListLoading::ListLoading(ZVRImageList::StoredItems forEachItem)
+    : worker_([this, forEachItem = std::move(forEachItem)](const std::stop_token& stop) {
+        Run(stop, forEachItem);
       }) {}
 
 ListLoading::~ListLoading() {
@@ -27,12 +27,12 @@ ListLoading::~ListLoading() {
   if (worker_.joinable()) worker_.join();
 }
 
-void ListLoading::Run(const std::stop_token& stop, const StringList& reader, const QString& text) {
+void ListLoading::Run(const std::stop_token& stop, const ZVRImageList::StoredItems& forEachItem) {
   try {
     qsizetype run = kFirstRun;
     QStringList names;
     names.reserve(run);
-    reader.ForEachItem(text, [&](QStringView item) {
+    forEachItem([&](QStringView item) {
       if (stop.stop_requested()) return false;
       names.append(item.toString());
       if (names.size() < run) return true;

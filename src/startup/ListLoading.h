@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "imagelist/ZVRImageList.h"
-#include "kit/StringList.h"
 
-// The window's loading of a stored list text: split into names and the
+// The window's loading of the stored list: read, split into names and the
 // names' files looked up on another thread, so that the window shows at
 // once. The names found are appended to the shared image list on the
 // thread that started the loading, a run at a time and in stored order, as
@@ -22,10 +21,10 @@ class ListLoading : public QObject {
   Q_OBJECT
 
  public:
-  // Begins with the stored list text, split by reader; the loading object
-  // lives on the calling thread, which must run an event loop for the runs
-  // to arrive.
-  ListLoading(const StringList& reader, QString text);
+  // Begins with the stored list's items as forEachItem gives them (called
+  // on the other thread); the loading object lives on the calling thread,
+  // which must run an event loop for the runs to arrive.
+  explicit ListLoading(ZVRImageList::StoredItems forEachItem);
   // Stops the other thread; what has not arrived is dropped.
   ~ListLoading() override;
 
@@ -40,7 +39,7 @@ class ListLoading : public QObject {
   void Done();
 
  private:
-  void Run(const std::stop_token& stop, const StringList& reader, const QString& text);
+  void Run(const std::stop_token& stop, const ZVRImageList::StoredItems& forEachItem);
   void Deliver(ZVRImageList found, bool last);
   // Appends what has arrived; a failure of the other thread is raised here.
   void TakeArrived();

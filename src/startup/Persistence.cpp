@@ -49,6 +49,17 @@ StringList StoredListReader() {
   return reader;
 }
 
+// The stored list's items, read a piece at a time: the list is never held
+// whole, and a walk that ends early reads no further.
+void StoredItems(const std::function<bool(QStringView)>& visit) {
+  const StringList reader = StoredListReader();
+  StringList::Splitter splitter(reader, visit);
+  CurrentPlatform().settings->ReadInPieces(
+      ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
+      [&splitter](QStringView piece) { return splitter.Add(piece); });
+  splitter.Finish();
+}
+
 }  // namespace
 
 QString ReadSetting(const QString& key) {
@@ -67,29 +78,19 @@ std::shared_ptr<ZVRImageList> SharedImageList() {
 }
 
 void LoadImageListSetting() {
-  StringList loader = StoredListReader();
-  loader.SetText(ReadSetting(QLatin1String(kImageListContentKey)));
-  // A stored name that cannot be added is skipped; loading never fails as a
-  // whole.
-  int count = 0;
-  try {
-    count = loader.Count();
-  } catch (const std::exception&) {
-  }
   QStringList names;
-  names.reserve(count);
-  for (int i = 1; i <= count; ++i) {
-    try {
-      names.append(loader.Item(i));
-    } catch (const std::exception&) {
-    }
-  }
+  StoredItems([&names](QStringView item) {
+    names.append(item.toString());
+    return true;
+  });
   SharedImageList()->Add(names);
 }
 
 void BeginLoadingImageListSetting() {
-  LoadingReference() = std::make_unique<ListLoading>(
-      StoredListReader(), ReadSetting(QLatin1String(kImageListContentKey)));
+  // Reading one value here reads the file: what makes it unreadable is
+  // reported before the window shows, and the other thread finds it read.
+  ReadSetting(QLatin1String(kImageListLastSelectedKey));
+  LoadingReference() = std::make_unique<ListLoading>(StoredItems);
 }
 
 ListLoading* ImageListLoading() { return LoadingReference().get(); }
@@ -102,17 +103,7 @@ QString NextStoredFileName(const QString& FileName) {
   // A missing file is skipped without a word, as loading does, unless its
   // name shows that it was lost to the encoding: that one would be skipped at
   // every rotation without the user ever learning why.
-  // The stored list is read a piece at a time and never held whole: the
-  // walk usually ends near where the last wallpaper stands.
-  const StringList reader = StoredListReader();
-  const auto forEachItem = [&reader](const std::function<bool(QStringView)>& visit) {
-    StringList::Splitter splitter(reader, visit);
-    CurrentPlatform().settings->ReadInPieces(
-        ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
-        [&splitter](QStringView piece) { return splitter.Add(piece); });
-    splitter.Finish();
-  };
-  return ZVRImageList::NextStoredFileName(forEachItem, FileName, ReportIfNotUtf8);
+  return ZVRImageList::NextStoredFileName(StoredItems, FileName, ReportIfNotUtf8);
 }
 
 void SaveImageListSetting() {

@@ -418,7 +418,10 @@ std::shared_ptr<const IniSettingsStore::Snapshot> IniSettingsStore::Load(const Q
     status.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
     return std::make_shared<const Snapshot>(Snapshot{file, Stamp(status), {}, IniLayout::Scan({})});
   }
-  if (snapshot_ && snapshot_->file == file && snapshot_->stamp == Stamp(status)) return snapshot_;
+  {
+    const std::lock_guard lock(snapshotMutex_);
+    if (snapshot_ && snapshot_->file == file && snapshot_->stamp == Stamp(status)) return snapshot_;
+  }
   const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   QByteArray content;
@@ -430,6 +433,7 @@ std::shared_ptr<const IniSettingsStore::Snapshot> IniSettingsStore::Load(const Q
   auto snapshot = std::make_shared<const Snapshot>(
       Snapshot{file, Stamp(status), content, IniLayout::Scan(content)});
   // A file written while it was read is read again next time.
+  const std::lock_guard lock(snapshotMutex_);
   snapshot_ = Stamp(after) == Stamp(status) ? snapshot : nullptr;
   return snapshot;
 }
@@ -498,7 +502,10 @@ void IniSettingsStore::Write(const QString& application, const QString& section,
     QFile file(target);
     Fail(path, file.open(QIODevice::ReadOnly) ? OsReason(EIO) : file.errorString());
   }
-  snapshot_.reset();
+  {
+    const std::lock_guard lock(snapshotMutex_);
+    snapshot_.reset();
+  }
   const QString scratch = target + QStringLiteral(".new-") + QString::number(::getpid());
   QFile::remove(scratch);
   try {

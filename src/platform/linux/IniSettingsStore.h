@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
 
 #include "platform/Platform.h"
 
@@ -44,5 +45,8 @@ class IniSettingsStore : public SettingsStore {
   std::shared_ptr<const Snapshot> Load(const QString& file);
 
   QString folder_;
+  // Reads may come from more than one thread (the window loads its list on
+  // another one); a snapshot itself is never changed.
+  std::mutex snapshotMutex_;
   std::shared_ptr<const Snapshot> snapshot_;
 };
