@@ -10,8 +10,10 @@
 #    entry, both setting a small picture;
 #  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
 #    with every entry selected, and /rotate's steps other than the picture;
-#  - bench_window: the window's start and close against an empty list's,
-#    adding 20,000 files by pattern, "+" on every entry, "&Remove" of 10,000.
+#  - bench_window: the window's start and close against an empty list's, the
+#    time until the list is filled, the peak memory of a window run on the
+#    long list, adding 20,000 files by pattern, "+" on every entry, "&Remove"
+#    of 10,000.
 # The pictures and files are made once under ZV_BENCH_DATA.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -143,8 +145,9 @@ done
 
 echo "the window (ms, one run, until idle): start with n entries and with none; from the start"
 echo "  until every entry is in the list box (the files are looked up while the window runs);"
-echo "  close with n entries and with none; peak memory after the long list's window; adding"
-echo "  20,000 files by pattern; \"+\" with every entry selected; \"&Remove\" with 10,000 selected"
+echo "  close with n entries and with none; peak memory of a run that only opens the long"
+echo "  list's window, waits until it is filled and closes it; adding 20,000 files by pattern;"
+echo "  \"+\" with every entry selected; \"&Remove\" with 10,000 selected"
 printf '  %10s %8s %8s %8s %8s %8s %6s %8s %8s %8s\n' entries start start-0 filled close close-0 \
   MiB add-20k + remove-10k
 for count in $counts; do

@@ -111,11 +111,10 @@ QString ZVRImageList::FileName(int Index) const {
 }
 
 std::unique_ptr<StringList> ZVRImageList::FileNames() const {
-  auto list = std::make_unique<StringList>();
+  auto list = std::make_unique<StringList>(entries_);
   list->SetSeparator(QStringLiteral("; "));
   list->SetQuoteBegin(QStringLiteral("\""));
   list->SetQuoteEnd(QStringLiteral("\""));
-  for (const QString& entry : entries_) list->Add(entry, -1);
   return list;
 }
 

@@ -1,8 +1,6 @@
 #include "kit/StringList.h"
 
-#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "kit/ProgramError.h"
 
@@ -100,43 +98,41 @@ QString StringList::Item(int index) const {
 }
 
 QString StringList::Text() const {
-  if (!Quoting()) return items_.join(separator_);
-  // A stored list can hold a million names: the text is sized first and
-  // each item copied into it once; only an item holding QuoteEnd is
-  // copied piece by piece, with each QuoteEnd doubled.
-  std::vector<qsizetype> quotesInside(static_cast<size_t>(items_.size()));
-  qsizetype size = 0;
-  for (qsizetype i = 0; i < items_.size(); ++i) {
-    const QString& item = items_.at(i);
-    // Counted as they are doubled: left to right, one after another.
-    for (qsizetype at = item.indexOf(quoteEnd_); at >= 0;
-         at = item.indexOf(quoteEnd_, at + quoteEnd_.size())) {
-      ++quotesInside[i];
-    }
-    size += (i > 0 ? separator_.size() : 0) + quoteBegin_.size() + item.size() +
-            (quotesInside[i] + 1) * quoteEnd_.size();
-  }
-  QString text(size, Qt::Uninitialized);
-  QChar* out = text.data();
-  const auto put = [&out](QStringView piece) {
-    std::copy(piece.begin(), piece.end(), out);
-    out += piece.size();
+  QString text;
+  TextInPieces([&text](QStringView piece) { text += piece; });
+  return text;
+}
+
+void StringList::TextInPieces(const std::function<void(QStringView)>& take) const {
+  constexpr qsizetype kPiece = 1 << 16;
+  QString piece;
+  piece.reserve(kPiece);
+  const auto put = [&piece, &take](QStringView text) {
+    piece += text;
+    if (piece.size() < kPiece) return;
+    take(piece);
+    piece.truncate(0);  // keeps the room for the next piece
   };
   for (qsizetype i = 0; i < items_.size(); ++i) {
     if (i > 0) put(separator_);
+    if (!Quoting()) {
+      put(items_.at(i));
+      continue;
+    }
     put(quoteBegin_);
+    // Each QuoteEnd inside the item is doubled.
     const QStringView item(items_.at(i));
-    for (qsizetype pos = 0, left = quotesInside[i];; --left) {
-      const qsizetype endAt = left > 0 ? item.indexOf(quoteEnd_, pos) : item.size();
-      put(item.mid(pos, endAt - pos));
-      if (left == 0) break;
-      put(quoteEnd_);
+    qsizetype pos = 0;
+    for (qsizetype endAt = item.indexOf(quoteEnd_); endAt >= 0;
+         endAt = item.indexOf(quoteEnd_, pos)) {
+      put(item.sliced(pos, endAt + quoteEnd_.size() - pos));
       put(quoteEnd_);
       pos = endAt + quoteEnd_.size();
     }
+    put(item.sliced(pos));
     put(quoteEnd_);
   }
-  return text;
+  if (!piece.isEmpty()) take(piece);
 }
 
 void StringList::SetText(const QString& text) {

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <utility>
 
 #include "zkit10_export.h"
 
@@ -23,6 +24,10 @@
 // one is one item, and an empty text is no item.
 class ZKIT10_EXPORT StringList {
  public:
+  StringList() = default;
+  // A list holding these items (shared with the list given, not copied).
+  explicit StringList(QStringList items) : items_(std::move(items)) {}
+
   const QString& Separator() const { return separator_; }
   void SetSeparator(const QString& separator) { separator_ = separator; }
   const QString& QuoteBegin() const { return quoteBegin_; }
@@ -38,6 +43,9 @@ class ZKIT10_EXPORT StringList {
   QString Item(int index) const;
 
   QString Text() const;
+  // Text() handed to take in pieces (of 64 Ki characters but the last), so
+  // that a long list need not be held twice as one text.
+  void TextInPieces(const std::function<void(QStringView)>& take) const;
   void SetText(const QString& text);
 
   // Calls visit with each item of text, in order, as SetText would split it,

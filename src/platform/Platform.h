@@ -27,6 +27,16 @@ class SettingsStore {
   }
   virtual void Write(const QString& application, const QString& section, const QString& key,
                      const QString& value) = 0;
+  // Writes a value given in pieces (the function calls take with each piece
+  // in order, the same each time it is called); a store that can write a
+  // long value a part at a time never holds it whole. This one joins it.
+  using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
+  virtual void WriteInPieces(const QString& application, const QString& section, const QString& key,
+                             const TextPieces& value) {
+    QString whole;
+    value([&whole](QStringView piece) { whole += piece; });
+    Write(application, section, key, whole);
+  }
   // Raises what a write would raise for a store that must not or cannot be
   // changed, so that a caller can refuse before doing anything else.
   virtual void CheckWritable(const QString& application) { (void)application; }

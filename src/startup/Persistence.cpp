@@ -114,7 +114,9 @@ void SaveImageListSetting() {
   // once) has none; it stores the empty list instead of failing.
   const std::unique_ptr<StringList> names =
       ImageListReference() ? ImageListReference()->FileNames() : ZVRImageList().FileNames();
-  WriteSetting(QLatin1String(kImageListContentKey), names->Text());
+  CurrentPlatform().settings->WriteInPieces(
+      ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
+      [&names](const auto& take) { names->TextInPieces(take); });
   ImageListReference().reset();
   LoadingReference().reset();
   ReleaseMainForm();

@@ -236,6 +236,8 @@ void frmMain::Form_Unload() {
     selection = modMain::SharedImageList()->FileName(row + 1);
   }
   modMain::WriteSetting(QLatin1String(modMain::kImageListLastSelectedKey), selection);
+  // The list box's copy of a long list is not needed for storing it.
+  entries_->SetEntries({}, lstImageList_->fontMetrics());
   modMain::SaveImageListSetting();
 }
 

@@ -55,6 +55,15 @@ class tst_SettingsFile : public QObject {
       QCOMPARE(ReadBack(dir, content), value);
       QCOMPARE(IniLayout::Scan(content)->Value(content, "Main", "Key"), value);
       CompareInPieces(*IniLayout::Scan(content), content);
+      // Escaped from pieces of one to three characters, the value is the same.
+      for (const qsizetype size : {1, 2, 3}) {
+        QByteArray escaped;
+        AppendIniValue(escaped, [&](const auto& take) {
+          for (qsizetype at = 0; at < value.size(); at += size)
+            take(QStringView(value).mid(at, size));
+        });
+        QCOMPARE(escaped, EscapeIniValue(value));
+      }
     }
   }
 

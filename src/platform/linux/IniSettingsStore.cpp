@@ -366,11 +366,14 @@ void RewriteThroughQSettings(const QString& path, const QString& scratch, const 
 void ReplaceWithScratch(const QString& path, const QString& target, const QString& scratch,
                         const QByteArray& current, const std::optional<IniLayout>& layout,
                         mode_t mode, const QString& section, const QString& key,
-                        const QString& value) {
+                        const IniPieces& value) {
   if (layout) {
     WriteSplicedScratch(path, scratch, current, layout->Set(current, section, key, value), mode);
   } else {
-    RewriteThroughQSettings(path, scratch, current, mode, SettingsKey(section, key), value);
+    // QSettings takes the value whole.
+    QString whole;
+    value([&whole](QStringView piece) { whole += piece; });
+    RewriteThroughQSettings(path, scratch, current, mode, SettingsKey(section, key), whole);
   }
   DateLaterThan(path, scratch, LastReplacementTime());
   DateLaterThan(path, scratch, ModificationTime(target));
@@ -383,7 +386,8 @@ void ReplaceWithScratch(const QString& path, const QString& target, const QStrin
 
 // Reads the whole file; false with errno set when it cannot be read.
 bool ReadWhole(int fd, qint64 expectedSize, QByteArray& content) {
-  content.resize(expectedSize + 1);
+  // Sized exactly: a resize would leave room to grow, a third more.
+  content = QByteArray(expectedSize + 1, Qt::Uninitialized);
   PreferLargePages(content.data(), content.size());
   qsizetype size = 0;
   for (;;) {
@@ -487,6 +491,16 @@ QString IniSettingsStore::Read(const QString& application, const QString& sectio
 
 void IniSettingsStore::Write(const QString& application, const QString& section, const QString& key,
                              const QString& value) {
+  Replace(application, section, key, [&value](const auto& take) { take(value); });
+}
+
+void IniSettingsStore::WriteInPieces(const QString& application, const QString& section,
+                                     const QString& key, const IniPieces& value) {
+  Replace(application, section, key, value);
+}
+
+void IniSettingsStore::Replace(const QString& application, const QString& section,
+                               const QString& key, const IniPieces& value) {
   const QString path = FilePath(application);
   if (!QDir().mkpath(folder_)) Fail(path, QString::fromLatin1(kFolderNotCreated));
   // The lock file QSettings itself uses, so that a write of another program

@@ -27,6 +27,10 @@ class IniSettingsStore : public SettingsStore {
   // file (by its mode bits) and anything but a regular file are refused.
   void Write(const QString& application, const QString& section, const QString& key,
              const QString& value) override;
+  // The same for a value given in pieces, which is never held whole when
+  // the file is in the plain form.
+  void WriteInPieces(const QString& application, const QString& section, const QString& key,
+                     const TextPieces& value) override;
 
   // Raises the error Write raises for a file that must not or cannot be
   // replaced (read-only, no regular file, an endless chain of links).
@@ -43,6 +47,8 @@ class IniSettingsStore : public SettingsStore {
   // The file's content as last read, kept while the file stays as it was:
   // a rotation reads two values and writes one, and looks at the bytes once.
   std::shared_ptr<const Snapshot> Load(const QString& file);
+  void Replace(const QString& application, const QString& section, const QString& key,
+               const TextPieces& value);
 
   QString folder_;
   // Reads may come from more than one thread (the window loads its list on

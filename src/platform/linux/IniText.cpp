@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include <sys/mman.h>
@@ -404,6 +405,37 @@ std::optional<QString> UnescapeValue(QByteArrayView raw) {
   return read ? std::optional<QString>(std::move(value)) : std::nullopt;
 }
 
+// Printable ASCII that stands for itself in an escaped value.
+bool IsPlainCharacter(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\\'; }
+
+// The text escaped as a value's part; afterHexEscape tells, before and
+// after, whether the last character written was a hex escape.
+void AppendEscapedText(QByteArray& out, QStringView text, bool& afterHexEscape) {
+  qsizetype pos = 0;
+  while (pos < text.size()) {
+    const char16_t c = text.at(pos).unicode();
+    qsizetype end = pos + 1;
+    if (c >= 0x7F) {
+      // A run of characters beyond ASCII, converted in one go.
+      while (end < text.size() && text.at(end).unicode() >= 0x7F) ++end;
+      out += text.mid(pos, end - pos).toUtf8();
+      afterHexEscape = false;
+    } else if (IsPlainCharacter(c) && !(afterHexEscape && IsHexDigit(c))) {
+      // A run of plain characters, copied byte for byte: a stored list is
+      // mostly such runs, megabytes of them.
+      while (end < text.size() && IsPlainCharacter(text.at(end).unicode())) ++end;
+      const qsizetype at = out.size();
+      out.resize(at + end - pos);
+      char* bytes = out.data() + at;
+      for (qsizetype i = pos; i < end; ++i) *bytes++ = static_cast<char>(text.at(i).unicode());
+      afterHexEscape = false;
+    } else {
+      afterHexEscape = AppendEscaped(out, c, afterHexEscape);
+    }
+    pos = end;
+  }
+}
+
 }  // namespace
 
 void PreferLargePages(void* data, qsizetype size) {
@@ -420,9 +452,6 @@ void PreferLargePages(void* data, qsizetype size) {
 
 bool IsPlainIni(QByteArrayView content) { return IniLayout::Scan(content).has_value(); }
 
-// Printable ASCII that stands for itself in an escaped value.
-bool IsPlainCharacter(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\\'; }
-
 QByteArray EscapeIniValue(const QString& value) {
   QByteArray out;
   AppendIniValue(out, value);
@@ -430,39 +459,50 @@ QByteArray EscapeIniValue(const QString& value) {
 }
 
 void AppendIniValue(QByteArray& out, const QString& value) {
-  const QStringView view(value);
-  const bool needsQuotes = view.contains(u';') || view.contains(u',') || view.contains(u'=') ||
-                           view.startsWith(u' ') || view.endsWith(u' ');
+  AppendIniValue(out, [&value](const auto& take) { take(value); });
+}
+
+void AppendIniValue(QByteArray& out, const IniPieces& value) {
+  // A first look at the pieces tells the quotes and the room needed.
+  qsizetype size = 0;
+  bool marks = false;
+  QChar first;
+  QChar last;
+  value([&](QStringView piece) {
+    if (piece.isEmpty()) return;
+    if (size == 0) first = piece.front();
+    last = piece.back();
+    size += piece.size();
+    marks = marks || piece.contains(u';') || piece.contains(u',') || piece.contains(u'=');
+  });
+  const bool needsQuotes = marks || first == u' ' || last == u' ';
   // Room for the escapes a stored list holds (two for each name), so that
   // megabytes are not moved again as the value grows.
-  out.reserve(out.size() + value.size() + value.size() / 4 + 18);
+  out.reserve(out.size() + size + size / 4 + 18);
   PreferLargePages(out.data(), out.capacity());
   if (needsQuotes) out += '"';
-  if (view.startsWith(u'@')) out += '@';
+  if (first == u'@') out += '@';
   bool afterHexEscape = false;
-  qsizetype pos = 0;
-  while (pos < view.size()) {
-    const char16_t c = view.at(pos).unicode();
-    qsizetype end = pos + 1;
-    if (c >= 0x7F) {
-      // A run of characters beyond ASCII, converted in one go.
-      while (end < view.size() && view.at(end).unicode() >= 0x7F) ++end;
-      out += view.mid(pos, end - pos).toUtf8();
-      afterHexEscape = false;
-    } else if (IsPlainCharacter(c) && !(afterHexEscape && IsHexDigit(c))) {
-      // A run of plain characters, copied byte for byte: a stored list is
-      // mostly such runs, megabytes of them.
-      while (end < view.size() && IsPlainCharacter(view.at(end).unicode())) ++end;
-      const qsizetype at = out.size();
-      out.resize(at + end - pos);
-      char* bytes = out.data() + at;
-      for (qsizetype i = pos; i < end; ++i) *bytes++ = static_cast<char>(view.at(i).unicode());
-      afterHexEscape = false;
-    } else {
-      afterHexEscape = AppendEscaped(out, c, afterHexEscape);
+  // A high surrogate ending a piece waits for its low half in the next one,
+  // so that the pair is converted as one character.
+  std::optional<QChar> high;
+  value([&](QStringView piece) {
+    if (piece.isEmpty()) return;
+    if (high && piece.front().isLowSurrogate()) {
+      const QChar pair[2] = {*high, piece.front()};
+      AppendEscapedText(out, QStringView(pair, 2), afterHexEscape);
+      piece = piece.sliced(1);
+    } else if (high) {
+      AppendEscapedText(out, QStringView(&*high, 1), afterHexEscape);
     }
-    pos = end;
-  }
+    high.reset();
+    if (!piece.isEmpty() && piece.back().isHighSurrogate()) {
+      high = piece.back();
+      piece.chop(1);
+    }
+    AppendEscapedText(out, piece, afterHexEscape);
+  });
+  if (high) AppendEscapedText(out, QStringView(&*high, 1), afterHexEscape);
   if (needsQuotes) out += '"';
 }
 
@@ -560,6 +600,11 @@ bool IniLayout::ValueInPieces(QByteArrayView content, const QString& section, co
 
 QList<IniSplice> IniLayout::Set(QByteArrayView content, const QString& section, const QString& key,
                                 const QString& value) const {
+  return Set(content, section, key, [&value](const auto& take) { take(value); });
+}
+
+QList<IniSplice> IniLayout::Set(QByteArrayView content, const QString& section, const QString& key,
+                                const IniPieces& value) const {
   QByteArray newLine = key.toUtf8() + '=';
   AppendIniValue(newLine, value);
   newLine += '\n';

@@ -19,6 +19,12 @@
 QByteArray EscapeIniValue(const QString& value);
 // The same appended to out.
 void AppendIniValue(QByteArray& out, const QString& value);
+// A text given in pieces: calls take with each piece in order. It may be
+// called more than once and gives the same text each time.
+using IniPieces = std::function<void(const std::function<void(QStringView)>& take)>;
+// The value given in pieces, escaped as the whole of it would be, appended to
+// out: a stored list is escaped without being held whole as text.
+void AppendIniValue(QByteArray& out, const IniPieces& value);
 
 // Whether the content is in the plain form this program and QSettings write:
 // section headers and key lines only (besides blank lines and ";" comments),
@@ -64,6 +70,8 @@ class IniLayout {
   // SetIniValue makes.
   QList<IniSplice> Set(QByteArrayView content, const QString& section, const QString& key,
                        const QString& value) const;
+  QList<IniSplice> Set(QByteArrayView content, const QString& section, const QString& key,
+                       const IniPieces& value) const;
 
  private:
   struct Section {
