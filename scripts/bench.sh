@@ -133,8 +133,9 @@ for count in $counts; do
 done
 
 echo "the list in the program (ms, one run): splitting the stored list quoted and unquoted;"
-echo "  every entry selected; /rotate's steps without the picture (the settings read, the walk"
-echo "  from the last but one entry, the settings write)"
+echo "  every entry selected; /rotate's steps without the picture (reading the settings file"
+echo "  and the last wallpaper; reading the list a piece at a time and walking it from the last"
+echo "  but one entry; writing the last wallpaper)"
 printf '  %10s %8s %8s %8s %8s %8s %8s %8s %8s\n' entries split-q split-u + - remove \
   read walk write
 for count in $counts; do
