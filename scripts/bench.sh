@@ -6,6 +6,7 @@
 #  - "ZVistaro02 /rotate" against "feh --no-fehbg --bg-fill" on a 6000x4000
 #    JPEG: median whole-process wall time and peak resident memory of
 #    ZV_BENCH_RUNS runs each (default 11), alternating;
+#  - "ZVistaro02 /rotate" against feh on one 6000x4000 JPEG and one PNG;
 #  - the list's own cost: /rotate with n entries minus /rotate with one
 #    entry, both setting a small picture;
 #  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
@@ -32,6 +33,7 @@ make_pictures() {
   [ -s "$data/6000x4000.jpg" ] || convert -size 6000x4000 -seed 42 plasma:fractal -blur 0x2 \
     -attenuate 0.4 +noise Gaussian -quality 90 -sampling-factor 2x2 "$data/6000x4000.jpg"
   [ -s "$data/small.jpg" ] || convert "$data/6000x4000.jpg" -resize '64x48!' "$data/small.jpg"
+  [ -s "$data/6000x4000.png" ] || convert "$data/6000x4000.jpg" "$data/6000x4000.png"
 }
 
 # Hard links 1.jpg to COUNT.jpg to the large picture, so that every stored
@@ -119,6 +121,17 @@ for count in $counts; do
     awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
                          n, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
   check_rotated "$settings" "$links/$count.jpg"
+done
+
+echo "/rotate on one picture of 6000x4000, JPEG and PNG, against feh (ms, MiB):"
+printf '  %10s %9s %9s %6s %9s %9s %6s\n' picture ZVistaro feh ratio ZV-MiB feh-MiB ratio
+for picture in 6000x4000.jpg 6000x4000.png; do
+  write_settings 1 "$data/$picture" "$home/template.ini"
+  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
+    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$data/$picture" |
+    awk -v p="${picture##*.}" '{ printf "  %10s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
+                         p, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
+  check_rotated "$settings" "$data/$picture"
 done
 
 echo "the list's own cost: /rotate with n entries minus with one, on a small picture (ms, MiB):"
