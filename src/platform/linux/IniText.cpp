@@ -318,7 +318,7 @@ int HexValue(char c) {
 bool UnescapeValue(QByteArrayView raw, qsizetype piece, const std::function<bool(QString&)>& take) {
   if (!IsValidUtf8(raw)) return false;
   QString out;
-  out.reserve(std::min(raw.size(), piece + 16));
+  out.reserve(std::min(raw.size(), piece) + 16);
   PreferLargePages(out.data(), out.capacity() * 2);
   const qsizetype n = raw.size();
   qsizetype i = 0;
