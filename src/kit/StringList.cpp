@@ -106,7 +106,6 @@ QString StringList::Text() const {
 void StringList::TextInPieces(const std::function<void(QStringView)>& take) const {
   constexpr qsizetype kPiece = 1 << 16;
   QString piece;
-  piece.reserve(kPiece);
   const auto put = [&piece, &take](QStringView text) {
     piece += text;
     if (piece.size() < kPiece) return;
