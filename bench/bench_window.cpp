@@ -30,8 +30,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -113,10 +111,16 @@ void SelectRows(QListView* list, int first, int last) {
   list->selectionModel()->select(QItemSelection(top, bottom), QItemSelectionModel::ClearAndSelect);
 }
 
+// The peak resident memory of this program since it started. It is read
+// from /proc: getrusage() also counts the memory of the process this one
+// was forked from, as it stood when it started this program.
 long PeakMebibytes() {
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+  }
+  return -1;
 }
 
 }  // namespace
