@@ -59,7 +59,7 @@ class ZKIT10_EXPORT StringList {
   // time) into what ForEachItem makes of the whole text: Add takes each
   // piece in order, Finish the end of the text. Only the part after the
   // last item found whole is kept between pieces.
-  class Splitter {
+  class ZKIT10_EXPORT Splitter {
    public:
     Splitter(const StringList& format, std::function<bool(QStringView)> visit);
     // False once visit has returned false; later pieces are ignored.
