@@ -112,26 +112,28 @@ write_settings 1 "$data/small.jpg" "$one"
 start_xvfb
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs on $DISPLAY"
+# One row: /rotate with the settings COUNT entries NEXT write against feh on
+# PICTURE, labelled LABEL.
+against_feh() {
+  local label=$1 count=$2 next=$3 picture=$4
+  write_settings "$count" "$next" "$home/template.ini"
+  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
+    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$picture" |
+    awk -v l="$label" '{ printf "  %10s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
+                         l, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
+  check_rotated "$settings" "$next"
+}
+
 echo "/rotate on the 6000x4000 JPEG against feh (ms, MiB):"
 printf '  %10s %9s %9s %6s %9s %9s %6s\n' entries ZVistaro feh ratio ZV-MiB feh-MiB ratio
 for count in $counts; do
-  write_settings "$count" "$links/$count.jpg" "$home/template.ini"
-  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
-    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$data/6000x4000.jpg" |
-    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
-                         n, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
-  check_rotated "$settings" "$links/$count.jpg"
+  against_feh "$count" "$count" "$links/$count.jpg" "$data/6000x4000.jpg"
 done
 
 echo "/rotate on one picture of 6000x4000, JPEG and PNG, against feh (ms, MiB):"
 printf '  %10s %9s %9s %6s %9s %9s %6s\n' picture ZVistaro feh ratio ZV-MiB feh-MiB ratio
 for picture in 6000x4000.jpg 6000x4000.png; do
-  write_settings 1 "$data/$picture" "$home/template.ini"
-  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
-    -- "$program" /rotate -- feh --no-fehbg --bg-fill "$data/$picture" |
-    awk -v p="${picture##*.}" '{ printf "  %10s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
-                         p, $1, $2, $3, $4 / 1024, $5 / 1024, $6 }'
-  check_rotated "$settings" "$data/$picture"
+  against_feh "${picture##*.}" 1 "$data/$picture" "$data/$picture"
 done
 
 echo "the list's own cost: /rotate with n entries minus with one, on a small picture (ms, MiB):"

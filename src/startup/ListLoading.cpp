@@ -28,41 +28,39 @@ ListLoading::~ListLoading() {
 }
 
 void ListLoading::Run(const std::stop_token& stop, const ZVRImageList::StoredItems& forEachItem) {
+  qsizetype run = kFirstRun;
+  QStringList names;
+  // Looks the run's files up and hands the names found to the window's
+  // thread.
+  const auto deliver = [this, &names](bool last) {
+    ZVRImageList found;
+    found.Add(names);
+    names.clear();
+    Deliver(std::move(found), last);
+  };
   try {
-    qsizetype run = kFirstRun;
-    QStringList names;
     names.reserve(run);
     forEachItem([&](QStringView item) {
       if (stop.stop_requested()) return false;
       names.append(item.toString());
       if (names.size() < run) return true;
-      ZVRImageList found;
-      found.Add(names);
-      Deliver(std::move(found), false);
-      names.clear();
+      deliver(false);
       run = std::min(run * 4, kLargestRun);
       names.reserve(run);
       return true;
     });
-    if (stop.stop_requested()) return;
-    ZVRImageList found;
-    found.Add(names);
-    Deliver(std::move(found), true);
+    if (!stop.stop_requested()) deliver(true);
   } catch (...) {
-    {
-      const std::lock_guard lock(mutex_);
-      failure_ = std::current_exception();
-      lastArrived_ = true;
-    }
-    QMetaObject::invokeMethod(this, &ListLoading::TakeArrived, Qt::QueuedConnection);
+    Deliver(ZVRImageList(), true, std::current_exception());
   }
 }
 
-void ListLoading::Deliver(ZVRImageList found, bool last) {
+void ListLoading::Deliver(ZVRImageList found, bool last, std::exception_ptr failure) {
   {
     const std::lock_guard lock(mutex_);
     arrived_.push_back(std::move(found));
     lastArrived_ = last;
+    failure_ = std::move(failure);
   }
   QMetaObject::invokeMethod(this, &ListLoading::TakeArrived, Qt::QueuedConnection);
 }

@@ -40,7 +40,8 @@ class ListLoading : public QObject {
 
  private:
   void Run(const std::stop_token& stop, const ZVRImageList::StoredItems& forEachItem);
-  void Deliver(ZVRImageList found, bool last);
+  // Hands a run to the window's thread; failure, when set, is raised there.
+  void Deliver(ZVRImageList found, bool last, std::exception_ptr failure = nullptr);
   // Appends what has arrived; a failure of the other thread is raised here.
   void TakeArrived();
 

@@ -38,7 +38,8 @@ int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
 void ImageListModel::SetEntries(QStringList entries, const QFontMetrics& metrics) {
   beginResetModel();
   entries_ = std::move(entries);
-  rowSize_ = QSize(WidestName(entries_, metrics) + kTextMargin, metrics.height() + kTextMargin / 4);
+  rowSize_ = QSize();
+  Widen(entries_, metrics);
   endResetModel();
 }
 
@@ -48,9 +49,13 @@ void ImageListModel::AppendEntries(const QStringList& entries, const QFontMetric
   beginInsertRows(QModelIndex(), first, first + static_cast<int>(entries.size()) - 1);
   entries_.append(entries);
   // The view takes the new size when it lays the rows out again.
-  rowSize_ = QSize(std::max(rowSize_.width(), WidestName(entries, metrics) + kTextMargin),
-                   metrics.height() + kTextMargin / 4);
+  Widen(entries, metrics);
   endInsertRows();
+}
+
+void ImageListModel::Widen(const QStringList& names, const QFontMetrics& metrics) {
+  rowSize_ = QSize(std::max(rowSize_.width(), WidestName(names, metrics) + kTextMargin),
+                   metrics.height() + kTextMargin / 4);
 }
 
 int ImageListModel::rowCount(const QModelIndex& parent) const {

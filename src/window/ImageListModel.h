@@ -24,6 +24,9 @@ class ImageListModel : public QAbstractListModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
  private:
+  // Makes every row as wide as the widest of these names, if wider.
+  void Widen(const QStringList& names, const QFontMetrics& metrics);
+
   QStringList entries_;
   QSize rowSize_;
 };

@@ -190,21 +190,8 @@ bool HoldsAll(const Values& found, const Values& before, const QString& settings
   });
 }
 
-// Whether the file holds exactly the content, read in pieces so that a
-// large stored list is not held twice.
-bool HoldsExactly(QFile& file, const QByteArray& content) {
-  constexpr qint64 kPiece = 1 << 16;
-  if (file.size() != content.size()) return false;
-  const QByteArrayView expected(content);
-  for (qsizetype pos = 0; pos < expected.size(); pos += kPiece) {
-    const QByteArray piece = file.read(kPiece);
-    if (piece.isEmpty() || piece != expected.sliced(pos, piece.size())) return false;
-  }
-  return file.atEnd();
-}
-
 // Whether the file holds the bytes at the offset, read in pieces, so that
-// a changed line of megabytes is not held twice.
+// a file or a changed line of megabytes is not held twice.
 bool HoldsAt(int fd, qsizetype offset, QByteArrayView expected) {
   constexpr qsizetype kPiece = 1 << 16;
   QByteArray found(std::min(kPiece, expected.size()), Qt::Uninitialized);
@@ -234,16 +221,16 @@ bool WriteAll(int fd, QByteArrayView content) {
 void WriteScratch(const QString& path, const QString& scratch, const QByteArray& content,
                   mode_t mode) {
   const int fd = ::open(QFile::encodeName(scratch).constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+                        O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (fd < 0) Fail(path, OsReason(errno));
   const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fdatasync(fd) == 0;
   const int error = errno;
+  struct stat status {};
+  const bool whole = written && ::fstat(fd, &status) == 0 && status.st_size == content.size() &&
+                     HoldsAt(fd, 0, content);
   if (::close(fd) != 0 && written) Fail(path, OsReason(errno));
   if (!written) Fail(path, OsReason(error));
-  QFile copy(scratch);
-  if (!copy.open(QIODevice::ReadOnly) || !HoldsExactly(copy, content)) {
-    Fail(path, QString::fromLatin1(kNotWrittenInFull));
-  }
+  if (!whole) Fail(path, QString::fromLatin1(kNotWrittenInFull));
 }
 
 // How far around each change the new file is read back and compared.
