@@ -32,11 +32,6 @@ class NoDisplayError : public std::runtime_error {
   NoDisplayError() : std::runtime_error("no display to open the window on") {}
 };
 
-// The logon entry: the Run key value the platform runs at every logon.
-inline constexpr char kLogonEntryPath[] =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"
-    "Zorvane Vistaro 0.2 Wallpaper Rotation";
-
 // Hands the file to the platform as the desktop wallpaper, unchanged;
 // "Unexpected internal error" when the platform refuses it, its cause saying
 // why.
@@ -50,9 +45,8 @@ QString NextWallpaper();
 void SetListedWallpaper(const QString& FileName);
 // Sets the wallpaper to the next entry (NextWallpaper) and stores it.
 void RotateWallpaper();
-// Writes the logon entry ("<executable> /rotate": the bare name when the
-// PATH finds this program under it, else its path; quoted by command-line
-// rules) and confirms it with the value written.
+// Writes the logon entry that runs "<executable> /rotate" at every logon
+// and confirms it in the platform's words: where it is and what it runs.
 void WriteLogonEntry();
 // Deletes the logon entry; an error when there is none.
 void DeleteLogonEntry();
