@@ -5,6 +5,7 @@
 #include <new>
 
 #include "errors/Errors.h"
+#include "platform/GuiApplication.h"
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
@@ -88,8 +89,11 @@ void ReportUnhandledError(const std::exception& error) {
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
   std::fflush(stderr);
   // Without a display there is nothing to show a box on; a window error
-  // (no display) has said all there is to say.
-  if (dynamic_cast<const NoDisplayError*>(&error)) return;
+  // (no display, or its connection broke) has said all there is to say.
+  if (dynamic_cast<const NoDisplayError*>(&error) ||
+      dynamic_cast<const DisplayLostError*>(&error)) {
+    return;
+  }
   try {
     ShowErrorBox(cause.isEmpty() ? line : line + QStringLiteral("\r\n") + cause);
   } catch (const std::exception&) {

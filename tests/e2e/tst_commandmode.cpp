@@ -201,6 +201,14 @@ class tst_CommandMode : public QObject {
       row(qPrintable("help: " + arguments.join(' ')), arguments, {}, {}, {}, 1, 0, kHelp, {});
     }
     row("no display", {}, kAbc, {}, {}, 1, 1, "ZVistaro02: no display to open the window on\n", {});
+    // The display going away under the open window (and its pictures' decoders) ends the program
+    // with the report, never a signal; the settings stay as they were.
+    row("X server stopped under the window", {}, kAbc, {},
+        "unset QT_QPA_PLATFORM; Xvfb -displayfd 3 -noreset -nolisten tcp 3>../display 2>/dev/null "
+        "& x=$!; until [ -s ../display ]; do sleep 0.1; done; export DISPLAY=:$(cat ../display); "
+        "{ for i in $(seq 300); do xwininfo -name 'Zorvane Vistaro 0.2.5' >/dev/null 2>&1 && "
+        "break; sleep 0.1; done; kill $x; } & exec",
+        1, 1, "*ZVistaro02: Error 68 - Device unavailable\n", {});
     // A damaged settings file: what still reads is used.
     row("cut inside the list", rotate, Ini("~a.png; ~b.png; \\\"~c.png").chopped(2), {}, {}, 1, 0,
         {}, "~b.png\n");
