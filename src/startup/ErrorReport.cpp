@@ -64,12 +64,32 @@ void ShowErrorBox(const QString& text) {
 
 }  // namespace
 
+QString EscapeControlCharacters(const QString& text) {
+  QString escaped;
+  escaped.reserve(text.size());
+  for (const QChar ch : text) {
+    if (ch.category() != QChar::Other_Control) {
+      escaped += ch;
+    } else if (ch == u'\n') {
+      escaped += QStringLiteral("\\n");
+    } else if (ch == u'\r') {
+      escaped += QStringLiteral("\\r");
+    } else if (ch == u'\t') {
+      escaped += QStringLiteral("\\t");
+    } else {
+      escaped += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
+    }
+  }
+  return escaped;
+}
+
 QString UnhandledErrorLine(const std::exception& error) {
-  return QLatin1String(kProjectName) + QStringLiteral(": ") + ErrorTextOf(error);
+  return QLatin1String(kProjectName) + QStringLiteral(": ") +
+         EscapeControlCharacters(ErrorTextOf(error));
 }
 
 QString ErrorCauseLine(const std::exception& error) {
-  const QString cause = CauseOf(error);
+  const QString cause = EscapeControlCharacters(CauseOf(error));
   return cause.isEmpty() ? QString() : QLatin1String(kProjectName) + QStringLiteral(": ") + cause;
 }
 

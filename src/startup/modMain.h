@@ -55,8 +55,12 @@ void DeleteLogonEntry();
 QString CommandLineHelpText();
 void ShowCommandLineHelp();
 
+// The text with every control character written as an escape ("\n", "\t",
+// "\x1b"), so that a name in a report can neither break its line nor reach
+// a terminal as a command.
+QString EscapeControlCharacters(const QString& text);
 // The one line that reports an error which ended the program:
-// "ZVistaro02: Error <number> - <description>".
+// "ZVistaro02: Error <number> - <description>", control characters escaped.
 QString UnhandledErrorLine(const std::exception& error);
 // The line after it that says in plain words what failed and what to do,
 // naming the file or value: "ZVistaro02: <cause>"; empty for an error that
