@@ -37,9 +37,11 @@ constexpr char kPicturesType[] = "Pictures (%1)|%2";
 constexpr char kClassicFileTypes[] =
     "Bitmap-Dateien (*.bmp; *.dib)|*.bmp; *.dib|Alle Dateien (*.*)|*.*";
 
-void ShowNoValidFile(const QString& cause, const QString& name = {}) {
-  CurrentPlatform().messages->Show(QLatin1String(kNoValidFile) + QStringLiteral("\r\n") +
-                                       cause.arg(modMain::EscapeControlCharacters(name)),
+// The message, and after it the cause naming what was looked for.
+void ShowNoValidFile(const char* cause, const QString& name = {}) {
+  QString line = QString::fromLatin1(cause);
+  if (!name.isNull()) line = line.arg(modMain::EscapeControlCharacters(name));
+  CurrentPlatform().messages->Show(QLatin1String(kNoValidFile) + QStringLiteral("\r\n") + line,
                                    kStyleOkOnly, modMain::ApplicationTitle());
 }
 
@@ -101,7 +103,7 @@ QStringList ChosenFiles(const QString& chosen) {
 void frmMain::cmdImageListAdd_Click() {
   modMain::FinishLoadingImageListSetting();
   if (txtImageListAdd_->text().isEmpty()) {
-    ShowNoValidFile(QLatin1String(kNothingTyped));
+    ShowNoValidFile(kNothingTyped);
     return;
   }
   const QString typed = Absolute(WithHomeFolder(txtImageListAdd_->text()));
@@ -113,7 +115,7 @@ void frmMain::cmdImageListAdd_Click() {
   if (QFileInfo(typed).isDir()) {
     const QStringList pictures = PictureFilesIn(typed);
     if (pictures.isEmpty()) {
-      ShowNoValidFile(QLatin1String(kNoPictureIn), typed);
+      ShowNoValidFile(kNoPictureIn, typed);
     } else {
       AddEntries(pictures);
     }
@@ -124,7 +126,7 @@ void frmMain::cmdImageListAdd_Click() {
   const QStringList matches = CurrentPlatform().patterns->Matches(typed);
   if (matches.isEmpty()) {
     const bool pattern = typed.contains(QLatin1Char('*')) || typed.contains(QLatin1Char('?'));
-    ShowNoValidFile(QLatin1String(pattern ? kNoMatch : kNoSuchFile), typed);
+    ShowNoValidFile(pattern ? kNoMatch : kNoSuchFile, typed);
     return;
   }
   const QString folder = FolderPart(typed);
