@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <numeric>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -207,11 +208,11 @@ int ZVRImageList::RemoveSelected(const QList<int>& Positions, int Follow) {
   return followed;
 }
 
-int ZVRImageList::MoveSelectedUp(const QList<int>& Positions, int Follow) {
+QList<int> ZVRImageList::MoveSelectedUp(const QList<int>& Positions, const QList<int>& Follow) {
   return MoveSelected(Positions, true, Follow);
 }
 
-int ZVRImageList::MoveSelectedDown(const QList<int>& Positions, int Follow) {
+QList<int> ZVRImageList::MoveSelectedDown(const QList<int>& Positions, const QList<int>& Follow) {
   return MoveSelected(Positions, false, Follow);
 }
 
@@ -222,7 +223,8 @@ int ZVRImageList::MoveSelectedDown(const QList<int>& Positions, int Follow) {
 // counting. Moving up, it is the one after as many of its entries as have
 // wrapped to the end; moving down, one that wraps to the front is the only
 // entry of its name, so the first never changes.
-int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow) {
+QList<int> ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up,
+                                      const QList<int>& Follow) {
   const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
   if (selected.empty()) return Follow;
   const NameGroups groups(entries_, selected);
@@ -231,10 +233,12 @@ int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow)
   for (qsizetype i = 0; i < n; ++i) entryAt[i] = slotOf[i] = i;
   std::vector<qsizetype> wrapped(groups.start.size() - 1, 0);
   qsizetype first = 0;  // the slot of the list's first entry
-  // The slot of the followed entry. Entries of one name are told apart here
-  // even where the list below does not need to: the followed row keeps to
-  // its own entry, as entry-by-entry moves would.
-  qsizetype followed = Follow - 1;
+  // Which entry's row stands in each slot, kept only when rows are followed.
+  // Entries of one name are told apart here even where the list below does
+  // not need to: a followed row keeps to its own entry, as entry-by-entry
+  // moves would.
+  std::vector<qsizetype> rowAt(Follow.isEmpty() ? 0 : n);
+  std::iota(rowAt.begin(), rowAt.end(), 0);
   const auto step = [&](qsizetype index) {
     const int name = groups.nameOf[index];
     const qsizetype entry = groups.members[groups.start[name] + wrapped[name] % groups.Count(name)];
@@ -247,11 +251,7 @@ int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow)
       first = slot;
     } else {
       const qsizetype other = (slot + (Up ? n - 1 : 1)) % n;
-      if (followed == slot) {
-        followed = other;
-      } else if (followed == other) {
-        followed = slot;
-      }
+      if (!rowAt.empty()) std::swap(rowAt[slot], rowAt[other]);
       // Two entries of the same name trade places without a visible change.
       if (groups.nameOf[entryAt[other]] == name) return;
       std::swap(entryAt[slot], entryAt[other]);
@@ -269,7 +269,14 @@ int ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up, int Follow)
   for (qsizetype place = 0; place < n; ++place)
     moved.append(entries_.at(entryAt[(first + place) % n]));
   entries_ = std::move(moved);
-  return Follow > 0 ? static_cast<int>((followed - first + n) % n) + 1 : 0;
+  std::vector<int> positionOf(rowAt.size());
+  for (qsizetype slot = 0; slot < static_cast<qsizetype>(rowAt.size()); ++slot)
+    positionOf[rowAt[slot]] = static_cast<int>((slot - first + n) % n) + 1;
+  QList<int> went;
+  went.reserve(Follow.size());
+  for (const int position : Follow)
+    went.append(position >= 1 && position <= n ? positionOf[position - 1] : 0);
+  return went;
 }
 
 QString ZVRImageList::NextStoredFileName(const StoredItems& forEachItem, const QString& FileName,

@@ -61,14 +61,16 @@ class ZVRImageList {
   // has always made with the selected entries' names: Remove of each, MoveUp
   // of each from the top, MoveDown of each from the bottom. Those act on the
   // first entry of a name, so with duplicates selected they may move or
-  // remove entries other than the selected ones. Each returns where the
-  // entry at position Follow went (the window's current entry): after a
-  // move, the position of that same entry; after a removal, the position
-  // of the entry now at its place, which is Count() + 1 when none is left
-  // after it. Follow 0 follows nothing and returns 0.
+  // remove entries other than the selected ones. RemoveSelected returns
+  // where the entry at position Follow went (the window's current entry):
+  // the position of the entry now at its place, which is Count() + 1 when
+  // none is left after it. The moves return where the entries at the
+  // positions Follow went (the window's current entry and its selection), in
+  // their order: the position of that same entry. A position of 0 follows
+  // nothing and gives 0.
   int RemoveSelected(const QList<int>& Positions, int Follow = 0);
-  int MoveSelectedUp(const QList<int>& Positions, int Follow = 0);
-  int MoveSelectedDown(const QList<int>& Positions, int Follow = 0);
+  QList<int> MoveSelectedUp(const QList<int>& Positions, const QList<int>& Follow = {});
+  QList<int> MoveSelectedDown(const QList<int>& Positions, const QList<int>& Follow = {});
 
   // Calls visit with each item of a stored list text, in order, until visit
   // returns false.
@@ -86,7 +88,7 @@ class ZVRImageList {
  private:
   // 1-based position of the first entry equal to FileName, 0 for none.
   int IndexOf(const QString& FileName) const;
-  int MoveSelected(const QList<int>& Positions, bool Up, int Follow);
+  QList<int> MoveSelected(const QList<int>& Positions, bool Up, const QList<int>& Follow);
 
   QStringList entries_;
 };

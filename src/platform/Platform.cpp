@@ -1,5 +1,8 @@
 #include "platform/Platform.h"
 
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <utility>
 
 namespace {
@@ -18,4 +21,12 @@ Platform& CurrentPlatform() {
 
 std::unique_ptr<Platform> InstallPlatform(std::unique_ptr<Platform> platform) {
   return std::exchange(Installed(), std::move(platform));
+}
+
+// The bare name works at logon only when a PATH lookup finds this very
+// program; another program of the same name may come first.
+bool PathFindsProgram(const QString& name, const QString& path) {
+  const QString found = QStandardPaths::findExecutable(name);
+  return !found.isEmpty() && !path.isEmpty() &&
+         QFileInfo(found).canonicalFilePath() == QFileInfo(path).canonicalFilePath();
 }

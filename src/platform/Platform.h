@@ -42,14 +42,22 @@ class SettingsStore {
   virtual void CheckWritable(const QString& application) { (void)application; }
 };
 
-// The registry values the program writes, addressed by one full path text
-// ("HKEY_CURRENT_USER\...\Value name"). Failures raise numbered errors;
-// deleting a value that does not exist is one.
-class RegistryAccess {
+// The entry that starts this program with given arguments at every logon of
+// the user: a value of the Run key on Windows, an XDG autostart file on
+// Linux. Failures raise numbered errors that name the entry in the
+// platform's words.
+class LogonEntry {
  public:
-  virtual ~RegistryAccess() = default;
-  virtual void RegWrite(const QString& path, const QString& value) = 0;
-  virtual void RegDelete(const QString& path) = 0;
+  // The entry's name: the Run key value's name, the autostart entry's Name.
+  static constexpr char kName[] = "Zorvane Vistaro 0.2 Wallpaper Rotation";
+
+  virtual ~LogonEntry() = default;
+  // Writes the entry, replacing one that exists, and returns what the user
+  // is told: where the entry is and what it runs.
+  virtual QString Write(const QString& arguments) = 0;
+  // Deletes the entry; an entry that does not exist is an error that says
+  // where it was looked for.
+  virtual void Remove() = 0;
 };
 
 // Sets the desktop wallpaper. True when the desktop accepted the file; false
@@ -104,12 +112,16 @@ class ProcessInfo {
 
 struct Platform {
   std::unique_ptr<SettingsStore> settings;
-  std::unique_ptr<RegistryAccess> registry;
+  std::unique_ptr<LogonEntry> logon;
   std::unique_ptr<WallpaperSetter> wallpaper;
   std::unique_ptr<MessageBoxes> messages;
   std::unique_ptr<PatternListing> patterns;
   std::unique_ptr<ProcessInfo> process;
 };
+
+// Whether a PATH lookup of the executable's name finds this very program
+// (path), so that a logon entry may name it by its bare name.
+bool PathFindsProgram(const QString& name, const QString& path);
 
 // The platform's folder separator ("/" on Linux, "\" on Windows).
 QString FolderSeparator();

@@ -32,20 +32,19 @@ QMessageBox::Icon IconOfStyle(int style) {
 
 }  // namespace
 
-QtMessageBoxes::QtMessageBoxes(ProcessInfo& process) : process_(process) {}
+QtMessageBoxes::QtMessageBoxes(ProcessInfo& process, LineEnds lineEnds)
+    : process_(process), lineEnds_(lineEnds) {}
 
-void QtMessageBoxes::Show(const QString& prompt, int style, const QString& caption) {
+void QtMessageBoxes::Show(const QString& given, int style, const QString& caption) {
+  QString prompt = given;
+  if (lineEnds_ == LineEnds::kLf) prompt.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   if (!process_.HasInteractiveDisplay()) {
-    WriteConsoleMessage(prompt);
+    const QByteArray bytes = (prompt + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
     return;
   }
   EnsureGuiApplication();
   QMessageBox box(IconOfStyle(style), caption, prompt, QMessageBox::Ok);
   box.exec();
-}
-
-void WriteConsoleMessage(const QString& prompt) {
-  const QByteArray bytes = (prompt + QLatin1Char('\n')).toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-  std::fflush(stdout);
 }

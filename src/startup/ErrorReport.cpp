@@ -5,6 +5,7 @@
 #include <new>
 
 #include "errors/Errors.h"
+#include "platform/GuiApplication.h"
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
@@ -63,12 +64,32 @@ void ShowErrorBox(const QString& text) {
 
 }  // namespace
 
+QString EscapeControlCharacters(const QString& text) {
+  QString escaped;
+  escaped.reserve(text.size());
+  for (const QChar ch : text) {
+    if (ch.category() != QChar::Other_Control) {
+      escaped += ch;
+    } else if (ch == u'\n') {
+      escaped += QStringLiteral("\\n");
+    } else if (ch == u'\r') {
+      escaped += QStringLiteral("\\r");
+    } else if (ch == u'\t') {
+      escaped += QStringLiteral("\\t");
+    } else {
+      escaped += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
+    }
+  }
+  return escaped;
+}
+
 QString UnhandledErrorLine(const std::exception& error) {
-  return QLatin1String(kProjectName) + QStringLiteral(": ") + ErrorTextOf(error);
+  return QLatin1String(kProjectName) + QStringLiteral(": ") +
+         EscapeControlCharacters(ErrorTextOf(error));
 }
 
 QString ErrorCauseLine(const std::exception& error) {
-  const QString cause = CauseOf(error);
+  const QString cause = EscapeControlCharacters(CauseOf(error));
   return cause.isEmpty() ? QString() : QLatin1String(kProjectName) + QStringLiteral(": ") + cause;
 }
 
@@ -88,8 +109,11 @@ void ReportUnhandledError(const std::exception& error) {
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
   std::fflush(stderr);
   // Without a display there is nothing to show a box on; a window error
-  // (no display) has said all there is to say.
-  if (dynamic_cast<const NoDisplayError*>(&error)) return;
+  // (no display, or its connection broke) has said all there is to say.
+  if (dynamic_cast<const NoDisplayError*>(&error) ||
+      dynamic_cast<const DisplayLostError*>(&error)) {
+    return;
+  }
   try {
     ShowErrorBox(cause.isEmpty() ? line : line + QStringLiteral("\r\n") + cause);
   } catch (const std::exception&) {

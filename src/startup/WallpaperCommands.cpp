@@ -1,6 +1,3 @@
-#include <QFileInfo>
-#include <QStandardPaths>
-
 #include "errors/Errors.h"
 #include "imagelist/ZVRImageList.h"
 #include "kit/KitGlobal.h"
@@ -12,7 +9,7 @@ namespace modMain {
 
 namespace {
 
-constexpr char kRotateArgument[] = " /rotate";
+constexpr char kRotateArgument[] = "/rotate";
 
 constexpr char kRefused[] = "the desktop did not take \"%1\" as its wallpaper";
 constexpr char kEmptyList[] = "the image list is empty; open the window and add pictures to it";
@@ -25,37 +22,6 @@ constexpr char kLastNotListed[] =
 constexpr char kLastGone[] =
     "the last wallpaper \"%1\" no longer exists, so it left the image list; open the window, "
     "select the entry to start after and close it";
-
-// One argument of a command line, in double quotes (a quote doubled) when it
-// holds a blank or a quote, so that splitting the line gives it back whole.
-QString CommandLineArgument(const QString& argument) {
-  if (!argument.contains(QLatin1Char(' ')) && !argument.contains(QLatin1Char('"'))) {
-    return argument;
-  }
-  QString quoted = argument;
-  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-// The bare name works at logon only when a PATH lookup finds this very
-// program; otherwise (started from a build folder, or another program of the
-// same name comes first) the entry names the executable by its path.
-QString LogonExecutable() {
-  ProcessInfo& process = *CurrentPlatform().process;
-  const QString name = process.ExecutableName();
-  const QString path = process.ExecutablePath();
-  if (path.isEmpty()) return name;
-  const QString found = QStandardPaths::findExecutable(name);
-  if (!found.isEmpty() &&
-      QFileInfo(found).canonicalFilePath() == QFileInfo(path).canonicalFilePath()) {
-    return name;
-  }
-  return path;
-}
-
-QString LogonEntryData() {
-  return CommandLineArgument(LogonExecutable()) + QLatin1String(kRotateArgument);
-}
 
 // Why the stored last wallpaper gives no next entry.
 QString NoNextCause(const QString& last) {
@@ -102,12 +68,10 @@ void SetListedWallpaper(const QString& FileName) {
 void RotateWallpaper() { SetListedWallpaper(NextWallpaper()); }
 
 void WriteLogonEntry() {
-  const QString data = LogonEntryData();
-  CurrentPlatform().registry->RegWrite(QLatin1String(kLogonEntryPath), data);
-  CurrentPlatform().messages->Show(QLatin1String(kLogonEntryPath) + QLatin1Char('\\') + data,
-                                   kStyleOkOnly, ApplicationTitle());
+  const QString confirmation = CurrentPlatform().logon->Write(QLatin1String(kRotateArgument));
+  CurrentPlatform().messages->Show(confirmation, kStyleOkOnly, ApplicationTitle());
 }
 
-void DeleteLogonEntry() { CurrentPlatform().registry->RegDelete(QLatin1String(kLogonEntryPath)); }
+void DeleteLogonEntry() { CurrentPlatform().logon->Remove(); }
 
 }  // namespace modMain

@@ -32,11 +32,6 @@ class NoDisplayError : public std::runtime_error {
   NoDisplayError() : std::runtime_error("no display to open the window on") {}
 };
 
-// The logon entry: the Run key value the platform runs at every logon.
-inline constexpr char kLogonEntryPath[] =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"
-    "Zorvane Vistaro 0.2 Wallpaper Rotation";
-
 // Hands the file to the platform as the desktop wallpaper, unchanged;
 // "Unexpected internal error" when the platform refuses it, its cause saying
 // why.
@@ -50,9 +45,8 @@ QString NextWallpaper();
 void SetListedWallpaper(const QString& FileName);
 // Sets the wallpaper to the next entry (NextWallpaper) and stores it.
 void RotateWallpaper();
-// Writes the logon entry ("<executable> /rotate": the bare name when the
-// PATH finds this program under it, else its path; quoted by command-line
-// rules) and confirms it with the value written.
+// Writes the logon entry that runs "<executable> /rotate" at every logon
+// and confirms it in the platform's words: where it is and what it runs.
 void WriteLogonEntry();
 // Deletes the logon entry; an error when there is none.
 void DeleteLogonEntry();
@@ -61,8 +55,12 @@ void DeleteLogonEntry();
 QString CommandLineHelpText();
 void ShowCommandLineHelp();
 
+// The text with every control character written as an escape ("\n", "\t",
+// "\x1b"), so that a name in a report can neither break its line nor reach
+// a terminal as a command.
+QString EscapeControlCharacters(const QString& text);
 // The one line that reports an error which ended the program:
-// "ZVistaro02: Error <number> - <description>".
+// "ZVistaro02: Error <number> - <description>", control characters escaped.
 QString UnhandledErrorLine(const std::exception& error);
 // The line after it that says in plain words what failed and what to do,
 // naming the file or value: "ZVistaro02: <cause>"; empty for an error that

@@ -1,7 +1,10 @@
 #include "window/ImageListModel.h"
 
+#include <QFontMetrics>
+
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -35,25 +38,38 @@ int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
 
 }  // namespace
 
-void ImageListModel::SetEntries(QStringList entries, const QFontMetrics& metrics) {
+void ImageListModel::SetEntries(QStringList entries, const QFont& font) {
   beginResetModel();
   entries_ = std::move(entries);
   rowSize_ = QSize();
-  Widen(entries_, metrics);
+  shownRow_ = -1;
+  Widen(entries_, font);
   endResetModel();
 }
 
-void ImageListModel::AppendEntries(const QStringList& entries, const QFontMetrics& metrics) {
+void ImageListModel::AppendEntries(const QStringList& entries, const QFont& font) {
   if (entries.isEmpty()) return;
   const auto first = static_cast<int>(entries_.size());
   beginInsertRows(QModelIndex(), first, first + static_cast<int>(entries.size()) - 1);
   entries_.append(entries);
   // The view takes the new size when it lays the rows out again.
-  Widen(entries, metrics);
+  Widen(entries, font);
   endInsertRows();
 }
 
-void ImageListModel::Widen(const QStringList& names, const QFontMetrics& metrics) {
+void ImageListModel::SetShownRow(int row) {
+  const int previous = std::exchange(shownRow_, row);
+  for (const int changed : {previous, row}) {
+    if (changed >= 0 && changed < rowCount()) {
+      emit dataChanged(index(changed), index(changed), {Qt::FontRole});
+    }
+  }
+}
+
+void ImageListModel::Widen(const QStringList& names, const QFont& font) {
+  QFont bold = font;
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
   rowSize_ = QSize(std::max(rowSize_.width(), WidestName(names, metrics) + kTextMargin),
                    metrics.height() + kTextMargin / 4);
 }
@@ -66,5 +82,11 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= entries_.size()) return {};
   if (role == Qt::DisplayRole) return entries_.at(index.row());
   if (role == Qt::SizeHintRole) return rowSize_;
+  if (role == Qt::FontRole && index.row() == shownRow_) {
+    // Only the weight: the view's own font gives the rest.
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
   return {};
 }

@@ -2,6 +2,7 @@
 // list and then refills the list box from it; none edits the list box itself.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
@@ -17,17 +18,48 @@
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
 #include "window/ImageListModel.h"
+#include "window/PictureFiles.h"
 #include "window/frmMain.h"
 
 namespace {
 
 constexpr char kNoValidFile[] = "No Valid File.";
-constexpr char kDialogFileTypes[] =
+// The second line of "No Valid File.": what was looked for.
+constexpr char kNothingTyped[] =
+    "Nothing was typed: type a picture file, a folder or a pattern such as ~/Pictures/*.jpg.";
+constexpr char kNoMatch[] = "No file matches \"%1\"; check the folder and the pattern.";
+constexpr char kNoSuchFile[] = "There is no file or folder \"%1\"; check the name.";
+constexpr char kNoPictureIn[] =
+    "The folder \"%1\" holds no picture of a format this installation reads.";
+// The file-type list: every picture format first (chosen when the dialog
+// opens), then the two classic entries.
+constexpr char kPicturesType[] = "Pictures (%1)|%2";
+constexpr char kClassicFileTypes[] =
     "Bitmap-Dateien (*.bmp; *.dib)|*.bmp; *.dib|Alle Dateien (*.*)|*.*";
 
-void ShowNoValidFile() {
-  CurrentPlatform().messages->Show(QLatin1String(kNoValidFile), kStyleOkOnly,
-                                   modMain::ApplicationTitle());
+// The message, and after it the cause naming what was looked for.
+void ShowNoValidFile(const char* cause, const QString& name = {}) {
+  QString line = QString::fromLatin1(cause);
+  if (!name.isNull()) line = line.arg(modMain::EscapeControlCharacters(name));
+  CurrentPlatform().messages->Show(QLatin1String(kNoValidFile) + QStringLiteral("\r\n") + line,
+                                   kStyleOkOnly, modMain::ApplicationTitle());
+}
+
+QString DialogFileTypes() {
+  const QStringList patterns = PicturePatterns();
+  return QString::fromLatin1(kPicturesType)
+             .arg(patterns.join(QLatin1Char(' ')), patterns.join(QStringLiteral("; "))) +
+         QLatin1Char('|') + QLatin1String(kClassicFileTypes);
+}
+
+// "~" alone or before a folder separator stands for the home folder, as in
+// a shell.
+QString WithHomeFolder(const QString& typed) {
+  const QString home = QDir::toNativeSeparators(QDir::homePath());
+  if (typed == QLatin1String("~")) return home;
+  const bool underHome = typed.startsWith(QLatin1String("~/")) ||
+                         typed.startsWith(QLatin1Char('~') + FolderSeparator());
+  return underHome ? home + typed.mid(1) : typed;
 }
 
 // The typed text up to and including its last folder separator; empty when
@@ -71,19 +103,30 @@ QStringList ChosenFiles(const QString& chosen) {
 void frmMain::cmdImageListAdd_Click() {
   modMain::FinishLoadingImageListSetting();
   if (txtImageListAdd_->text().isEmpty()) {
-    ShowNoValidFile();
+    ShowNoValidFile(kNothingTyped);
     return;
   }
-  const QString typed = Absolute(txtImageListAdd_->text());
+  const QString typed = Absolute(WithHomeFolder(txtImageListAdd_->text()));
   if (KitGlobal().FileExists(typed)) {
     AddEntries({typed});
+    return;
+  }
+  // A folder adds its pictures, as a dropped one does.
+  if (QFileInfo(typed).isDir()) {
+    const QStringList pictures = PictureFilesIn(typed);
+    if (pictures.isEmpty()) {
+      ShowNoValidFile(kNoPictureIn, typed);
+    } else {
+      AddEntries(pictures);
+    }
     return;
   }
   // Not a file: a pattern whose last element may hold "*" and "?". A pattern
   // the listing rejects outright has no match either.
   const QStringList matches = CurrentPlatform().patterns->Matches(typed);
   if (matches.isEmpty()) {
-    ShowNoValidFile();
+    const bool pattern = typed.contains(QLatin1Char('*')) || typed.contains(QLatin1Char('?'));
+    ShowNoValidFile(pattern ? kNoMatch : kNoSuchFile, typed);
     return;
   }
   const QString folder = FolderPart(typed);
@@ -103,7 +146,7 @@ void frmMain::cmdImageListAddOpen_Click() {
   FileDialog dialog({.noEffect1 = 0,
                      .noEffect2 = 0,
                      .noEffect3 = -1,
-                     .fileTypes = QLatin1String(kDialogFileTypes),
+                     .fileTypes = DialogFileTypes(),
                      .noEffect5 = 0,
                      .noEffect6 = -1,
                      .startFolder = LastDialogFolder,
@@ -140,14 +183,26 @@ void frmMain::cmdImageListRemove_Click() {
   RefreshListBox(list->RemoveSelected(SelectedPositions(), CurrentRow() + 1) - 1);
 }
 
-void frmMain::cmdImageListUp_Click() {
-  modMain::FinishLoadingImageListSetting();
-  const auto list = modMain::SharedImageList();
-  RefreshListBox(list->MoveSelectedUp(SelectedPositions(), CurrentRow() + 1) - 1);
-}
+void frmMain::cmdImageListUp_Click() { MoveSelection(true); }
 
-void frmMain::cmdImageListDown_Click() {
+void frmMain::cmdImageListDown_Click() { MoveSelection(false); }
+
+// The moved entries stay selected, so that a second press moves them on.
+void frmMain::MoveSelection(bool up) {
   modMain::FinishLoadingImageListSetting();
   const auto list = modMain::SharedImageList();
-  RefreshListBox(list->MoveSelectedDown(SelectedPositions(), CurrentRow() + 1) - 1);
+  const QList<int> selected = SelectedPositions();
+  QList<int> went = up ? list->MoveSelectedUp(selected, QList<int>{CurrentRow() + 1} + selected)
+                       : list->MoveSelectedDown(selected, QList<int>{CurrentRow() + 1} + selected);
+  RefreshListBox(went.takeFirst() - 1);
+  // One range per run of adjacent rows: a whole list selected is one range.
+  std::sort(went.begin(), went.end());
+  QItemSelection rows;
+  for (qsizetype i = 0; i < went.size();) {
+    qsizetype last = i;
+    while (last + 1 < went.size() && went[last + 1] == went[last] + 1) ++last;
+    rows.select(entries_->index(went[i] - 1), entries_->index(went[last] - 1));
+    i = last + 1;
+  }
+  lstImageList_->selectionModel()->select(rows, QItemSelectionModel::Select);
 }

@@ -8,7 +8,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +42,12 @@ const QString kDownCaption = QStringLiteral("-");
 const QString kUpCaption = QStringLiteral("+");
 const QString kAddCaption = QStringLiteral("&Add");
 const QString kAddOpenCaption = QStringLiteral("...");
+const QString kAddOpenTip = QStringLiteral("Choose picture files to add to the list");
+const QString kUpTip =
+    QStringLiteral("Move the selected entries one place up (from the top to the end)");
+const QString kDownTip =
+    QStringLiteral("Move the selected entries one place down (from the end to the top)");
+const QString kRemoveTip = QStringLiteral("Remove the selected entries from the list (Delete)");
 
 // The view modes; an entry's index is the mode the display uses.
 const QStringList kViewModes = {
@@ -129,13 +134,10 @@ void frmMain::CreateImageList() {
   lstImageList_->setModel(entries_);
   Place(lstImageList_, kListDesign);
   cmdImageListAddOpen_ = CreateButton("cmdImageListAddOpen", kAddOpenCaption, kAddOpenDesign);
-  // Enter anywhere in the window presses "&Add"; a window has no default
-  // button of its own, so a window-wide shortcut clicks it.
-  for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-    auto* enter = new QShortcut(QKeySequence(key), this);
-    enter->setContext(Qt::WindowShortcut);
-    connect(enter, &QShortcut::activated, cmdImageListAdd_, &QPushButton::click);
-  }
+  cmdImageListAddOpen_->setToolTip(kAddOpenTip);
+  cmdImageListUp_->setToolTip(kUpTip);
+  cmdImageListDown_->setToolTip(kDownTip);
+  cmdImageListRemove_->setToolTip(kRemoveTip);
 }
 
 QPushButton* frmMain::CreateButton(const char* name, const QString& caption,
@@ -200,7 +202,7 @@ void frmMain::ListRowsArrived(int first, int count) {
   for (int position = first + 1; position <= first + count; ++position) {
     names.append(list->FileName(position));
   }
-  entries_->AppendEntries(names, lstImageList_->fontMetrics());
+  entries_->AppendEntries(names, lstImageList_->font());
   if (pendingCurrent_.isNull()) return;
   const qsizetype row = names.indexOf(pendingCurrent_);
   if (row < 0) return;
@@ -237,7 +239,7 @@ void frmMain::Form_Unload() {
   }
   modMain::WriteSetting(QLatin1String(modMain::kImageListLastSelectedKey), selection);
   // The list box's copy of a long list is not needed for storing it.
-  entries_->SetEntries({}, lstImageList_->fontMetrics());
+  entries_->SetEntries({}, lstImageList_->font());
   modMain::SaveImageListSetting();
 }
 
@@ -255,7 +257,7 @@ void frmMain::RefreshListBox(int currentRow) {
   QStringList names;
   names.reserve(list->Count());
   for (const QString& entry : *list) names.append(entry);
-  entries_->SetEntries(std::move(names), lstImageList_->fontMetrics());
+  entries_->SetEntries(std::move(names), lstImageList_->font());
   const int count = entries_->rowCount();
   if (currentRow >= count) currentRow = count - 1;
   lstImageList_->selectionModel()->setCurrentIndex(entries_->index(currentRow, 0),
@@ -324,7 +326,10 @@ void frmMain::cboView_Click() { DrawImage(); }
 
 void frmMain::chkView_Click() { DrawImage(); }
 
-void frmMain::lstImageList_Click() { DrawImage(); }
+void frmMain::lstImageList_Click() {
+  entries_->SetShownRow(CurrentRow());
+  DrawImage();
+}
 
 void frmMain::vistaro_Resize() { DrawImage(); }
 

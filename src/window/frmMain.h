@@ -35,6 +35,7 @@ class frmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();
@@ -65,10 +66,10 @@ class frmMain : public QWidget {
   void lstImageList_Click();
   void vistaro_Paint(QPainter* painter);
 
-  // Beyond the classic window, what users of any list window expect: the
-  // Delete key removes the selected entries, dropped files and folders are
-  // added, and an entry can be made the wallpaper at once (double click or
-  // its context menu).
+  // Beyond the classic window, what users of any list window expect: Enter
+  // presses "&Add" unless an open popup takes it, the Delete key removes the
+  // selected entries, dropped files and folders are added, and an entry can
+  // be made the wallpaper at once (double click or its context menu).
   void EnableListShortcuts();
   bool eventFilter(QObject* watched, QEvent* event) override;
   void lstImageList_ContextMenu(const QPoint& position);
@@ -89,7 +90,8 @@ class frmMain : public QWidget {
   void cmdImageListRemove_Click();
   void cmdImageListUp_Click();
   void cmdImageListDown_Click();
-  // The texts of the selected list box entries, from the top.
+  // "+" (up) or "-": moves the selected entries and keeps them selected.
+  void MoveSelection(bool up);
   // The selected entries' 1-based positions.
   QList<int> SelectedPositions() const;
   // Adds the names that name existing files, then refills the list box.
@@ -120,6 +122,8 @@ class frmMain : public QWidget {
   QPushButton* cmdImageListAddOpen_ = nullptr;
 
   bool loaded_ = false;
+  // An Enter that the open view-mode list took, until its key press arrives.
+  bool enterTakenByPopup_ = false;
   // The stored current entry while its row has not arrived yet; null
   // otherwise.
   QString pendingCurrent_;

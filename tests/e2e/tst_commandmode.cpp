@@ -15,14 +15,13 @@
 namespace {
 
 constexpr char kHelp[] =
-    "Command-line options:\r\n/rotate\tchange desktop-wallpaper to\r\n\tthe next file of the "
-    "image list,\r\n\tafter the last one it set\r\n/auto\tauto-change desktop-wallpaper\r\n"
-    "\teach time the current\r\n\tuser logs on\r\n/remove\tstop auto-changing\r\n"
+    "Command-line options:\n/rotate\tchange desktop-wallpaper to\n\tthe next file of the "
+    "image list,\n\tafter the last one it set\n/auto\tauto-change desktop-wallpaper\n"
+    "\teach time the current\n\tuser logs on\n/remove\tstop auto-changing\n"
     "\tdesktop-wallpaper\n";
-constexpr char kEntry[] =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Zorvane Vistaro 0.2 "
-    "Wallpaper Rotation\\";
 constexpr char kEntryFile[] = "config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop";
+constexpr char kEntry[] =
+    "Logon entry written: ~config/autostart/Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop\nExec=";
 constexpr char kInvalid[] = "ZVistaro02: Error -2147213311 - Invalid Parameter\nZVistaro02: ";
 constexpr char kRefused[] =
     "ZVistaro02: Error -2147213312 - Unexpected internal error\nZVistaro02: ";
@@ -60,6 +59,7 @@ struct Session {
     QDir(dir.path()).mkdir("config");
     MakeFile(Path("config"), "Zorvane Vistaro 0.2.ini", Expand(settings));
     env.insert("XDG_CONFIG_HOME", Path("config"));
+    env.insert("XDG_DATA_HOME", Path("data"));
     env.insert("ZVISTARO_WALLPAPER_COMMAND", Path("set-wallpaper"));
     env.insert("ZV_TEST_LOG", Path("wallpaper.log"));
     env.insert("F", Path("config/Zorvane Vistaro 0.2.ini"));
@@ -74,7 +74,8 @@ struct Session {
         ">>\"$ZV_TEST_LOG\"\\n"
         "case \"$1\" in *refused*) exit 1;; esac\\n' >set-wallpaper; chmod 755 set-wallpaper");
   }
-  ~Session() { Shell("cd .. && if mountpoint -q config; then umount config; fi"); }
+  // Names that are no UTF-8 are beyond QTemporaryDir: the shell removes them.
+  ~Session() { Shell("cd .. && { ! mountpoint -q config || umount config; } && rm -rf ./*"); }
   QString Path(const QString& name) const { return dir.filePath(name); }
   QByteArray Expand(QByteArray text) const {
     return text.replace("~F", env.value("F").toUtf8()).replace("~", (dir.path() + "/").toUtf8());
@@ -156,26 +157,26 @@ class tst_CommandMode : public QObject {
     row("a name lost to the encoding is reported, before and after wrapping", rotate,
         Ini("~\xff.png; ~a.png; ~\xff.png; ~b.png"), {}, {}, 2, 0,
         "ZVistaro02: skipped ~\xef\xbf\xbd.png: there is no such file; each*", "~b.png\n~a.png\n");
-    // The logon entry names the program by its path, or by its bare name when
-    // the PATH finds this very program.
-    row("/auto by path", {"/Auto"}, kAbc, {}, {}, 1, 0,
-        kEntry + QByteArray(ZV_PROGRAM " /rotate\n"), "~b.png\n");
+    // The logon entry names the program by its bare name when the PATH finds
+    // this very program, otherwise by a link of its own, whatever its
+    // folder's name holds: a session's launcher runs it from there.
+    const QByteArray byLink = kEntry + QByteArray("~data/ZVistaro02/ZVistaro02 /rotate\n");
+    row("/auto by link", {"/Auto"}, kAbc, {}, {}, 1, 0, byLink, "~b.png\n");
     row("/auto by bare name", {"/auto"}, kAbc, {}, "PATH=$(dirname \"$P\"):$PATH exec", 1, 0,
         kEntry + QByteArray("ZVistaro02 /rotate\n"), "~b.png\n");
-    // The entry quotes a path with blanks and quotes so that a session's
-    // launcher runs the program from there.
-    row("/auto from a quoted folder", {"/auto"}, kAbc,
-        "d=\"../it's a \\\"test\\\"\"; mkdir \"$d\" && cp \"$P\" \"$(dirname "
-        "\"$P\")\"/libZKit10.so* "
-        "\"$d\"",
-        "P=\"../it's a \\\"test\\\"/ZVistaro02\"; exec", 1, 0,
-        kEntry + QByteArray("\"~it's a \"\"test\"\"/ZVistaro02\" /rotate\n"), "~b.png\n");
+    const QString odd = R"sh(d=$'../100% it\'s "a" \xff'; )sh";
+    row("/auto from a folder holding % and no UTF-8", {"/auto"}, kAbc,
+        odd + R"sh(mkdir "$d" && cp "$P" "$(dirname "$P")"/libZKit10.so* "$d")sh",
+        odd + R"sh(P="$d/ZVistaro02"; exec)sh", 1, 0, byLink, "~b.png\n");
     row("/remove deletes the entry", {"/ReMove"}, kAbc, "mkdir autostart && touch \"$E\"", {}, 1, 0,
         {}, {});
-    // Every report names its cause; nothing changes.
-    row("last not in the list", rotate, Ini("~a.png", "~b.png"), {}, {}, 1, 1,
-        kInvalid + QByteArray("the last wallpaper \"~b.png\" is not in the image list; open the "
-                              "window, select the entry to start after and close it\n"),
+    // Every report names its cause; nothing changes. A terminal's escape
+    // sequence in a name is shown, not sent.
+    row("last not in the list", rotate, Ini("~a.png", "~b\x1b[2J\x7f.png"),
+        R"(cp ../a.png $'../b\e[2J\x7f.png')", {}, 1, 1,
+        kInvalid + QByteArray("the last wallpaper \"~b\\x1b[2J\\x7f.png\" is not in the image "
+                              "list; open the window, select the entry to start after and close "
+                              "it\n"),
         {});
     row("no last stored, /auto", {"/auto"}, Ini("~a.png", ""), {}, {}, 1, 1,
         kInvalid + QByteArray("the image list does not say where the rotation stands (no last*"),
@@ -193,9 +194,9 @@ class tst_CommandMode : public QObject {
         {});
     // /remove never reads the settings, even a FIFO that would block.
     row("no entry to remove", {"/remove"}, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1,
-        "ZVistaro02: Error -2147024894 - Unable to remove registry key*\nZVistaro02: there is no "
-        "logon entry \"~" +
-            QByteArray(kEntryFile) + "\" to remove; /auto writes one\n",
+        "ZVistaro02: Error -2147024894 - Unable to remove the logon entry\nZVistaro02: there is no "
+        "logon entry at \"~" +
+            QByteArray(kEntryFile) + "\"; /auto writes one\n",
         {});
     // Help for every other first argument; window mode needs a display.
     for (const QStringList& arguments : QList<QStringList>{
@@ -203,6 +204,14 @@ class tst_CommandMode : public QObject {
       row(qPrintable("help: " + arguments.join(' ')), arguments, {}, {}, {}, 1, 0, kHelp, {});
     }
     row("no display", {}, kAbc, {}, {}, 1, 1, "ZVistaro02: no display to open the window on\n", {});
+    // The display going away under the open window (and its pictures' decoders) ends the program
+    // with the report, never a signal; the settings stay as they were.
+    row("X server stopped under the window", {}, kAbc, {},
+        "unset QT_QPA_PLATFORM; Xvfb -displayfd 3 -noreset -nolisten tcp 3>../display 2>/dev/null "
+        "& x=$!; until [ -s ../display ]; do sleep 0.1; done; export DISPLAY=:$(cat ../display); "
+        "{ for i in $(seq 300); do xwininfo -name 'Zorvane Vistaro 0.2.5' >/dev/null 2>&1 && "
+        "break; sleep 0.1; done; kill $x; } & exec",
+        1, 1, "*ZVistaro02: Error 68 - Device unavailable\n", {});
     // A damaged settings file: what still reads is used.
     row("cut inside the list", rotate, Ini("~a.png; ~b.png; \\\"~c.png").chopped(2), {}, {}, 1, 0,
         {}, "~b.png\n");

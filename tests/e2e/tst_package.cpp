@@ -49,7 +49,7 @@ for t in "$PWD/prefix" "$PWD/root/usr"; do
   [ "$(ldd "$t"/bin/ZVistaro02 | grep -o '/[^ ]*ZKit10[^ ]*' | xargs readlink -f)" = \
     "$(readlink -f "$t"/lib/zvistaro02/libZKit10.so.0.2)" ]
   PATH="$t/bin:/usr/bin:/bin" ZVistaro02 /? >help
-  [ "$(head -c 31 help)" = "$(printf 'Command-line options:\r\n/rotate\t')" ]
+  [ "$(head -c 30 help)" = "$(printf 'Command-line options:\n/rotate\t')" ]
 done)sh",
             "sh", ZV_CPACK, ZV_BUILD_DIR, ZV_CMAKE, ZV_VERSION, modMain::VersionTitle()});
   QVERIFY(sh.waitForFinished(300000));

@@ -18,7 +18,7 @@
 #include "kit/ProgramError.h"
 #include "kit/StringList.h"
 #include "platform/linux/AutostartEntry.h"
-#include "startup/modMain.h"
+#include "platform/linux/LinuxProcessInfo.h"
 
 namespace {
 
@@ -86,12 +86,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString value =
       QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  AutostartRegistry registry(QDir::current().absoluteFilePath(QStringLiteral("autostart")));
-  const QString path = QLatin1String(modMain::kLogonEntryPath);
-  const QString file = registry.EntryFile(path);
+  static LinuxProcessInfo process;
+  static AutostartEntry entry(QDir::current().absoluteFilePath(QStringLiteral("autostart")),
+                              QDir::current().absoluteFilePath(QStringLiteral("data")), process);
+  const QString file = entry.File();
   QFile::remove(file);
   try {
-    registry.RegWrite(path, value);
+    entry.WriteCommandLine(value);
   } catch (const ProgramError& error) {
     if (!HoldsControlCharacter(value) || error.Number() == 0 || QFile::exists(file)) abort();
     return 0;

@@ -14,23 +14,17 @@ class tst_LinuxPlatform : public QObject {
   Q_OBJECT
 
  private slots:
-  // Paths outside the user's Run key are refused before anything is written;
-  // a folder in an entry's place is no entry to delete.
+  // A command line holding a control character writes nothing; a folder in
+  // the entry's place is no entry to delete.
   void refusedEntriesWriteNothingAndFoldersStay() {
-    const QString run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
     QTemporaryDir dir;
-    AutostartRegistry registry(dir.path());
-    QCOMPARE(registry.EntryFile("hkcu\\SOFTWARE\\microsoft\\windows\\currentversion\\run\\../x/y"),
-             dir.filePath("..-x-y.desktop"));
-    for (const QString& path :
-         {QString("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\x"), run,
-          run + "sub\\x", QString("x"), run + "e\nf"}) {
-      QCOMPARE(ErrorOf([&] { registry.RegWrite(path, "x"); }), -2147024809);
-    }
+    FakeProcess process;
+    AutostartEntry entry(dir.filePath("autostart"), dir.filePath("data"), process);
+    QCOMPARE(ErrorOf([&] { entry.WriteCommandLine("ZVistaro02 /rotate\x1b"); }), -2147024809);
     QVERIFY(QDir(dir.path()).isEmpty());
-    QVERIFY(QDir(dir.path()).mkdir("e.desktop"));
-    QVERIFY(ErrorOf([&] { registry.RegDelete(run + "e"); }) != 0);
-    QVERIFY(QFileInfo(dir.filePath("e.desktop")).isDir());
+    QVERIFY(QDir().mkpath(entry.File()));
+    QVERIFY(ErrorOf([&] { entry.Remove(); }) != 0);
+    QVERIFY(QFileInfo(entry.File()).isDir());
   }
 
   void plainFilesAndLinksToThemMatch() {

@@ -34,7 +34,7 @@ Fake* Install(std::unique_ptr<Interface>& slot) {
 FakePlatform::FakePlatform() {
   auto platform = CreatePlatform();  // only its pattern listing stays real
   settings = Install<FakeSettings>(platform->settings);
-  Install<FakeRegistry>(platform->registry);
+  Install<FakeLogonEntry>(platform->logon);
   wallpaper = Install<FakeWallpaper>(platform->wallpaper);
   messages = Install<FakeMessages>(platform->messages);
   process = Install<FakeProcess>(platform->process);

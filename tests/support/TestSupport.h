@@ -41,11 +41,11 @@ class FakeSettings : public SettingsStore {
   QMap<QString, QString> values;
 };
 
-class FakeRegistry : public RegistryAccess {
+class FakeLogonEntry : public LogonEntry {
  public:
-  void RegWrite(const QString& path, const QString& value) override { values.insert(path, value); }
-  void RegDelete(const QString& path) override { values.remove(path); }
-  QMap<QString, QString> values;
+  QString Write(const QString& arguments) override { return written = arguments; }
+  void Remove() override { written.clear(); }
+  QString written;  // the arguments of the entry, empty for none
 };
 
 class FakeWallpaper : public WallpaperSetter {

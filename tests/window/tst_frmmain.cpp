@@ -8,14 +8,16 @@
 #include "window/WindowDriver.h"
 
 // One row of the list-command table: the entries before, the text typed (for
-// "drop" the dropped names), the command (a button's caption, a key, or
-// "drop"), the entries after, the rows selected in click order, and the
-// current row before and after. Entries are names in the test folder,
-// separated by blanks.
+// "drop" the dropped names), the command (buttons' captions, a key, Enter in
+// the open view-mode list, or "drop <actions the source offers>=<action
+// answered>"), the entries after, the rows selected in click order, the
+// current row before and after, and the rows selected after. Entries are
+// names in the test folder, separated by blanks.
 struct Case {
   QString before, text, command, after;
   QList<int> selected;
   int current, currentAfter;
+  QList<int> selectedAfter = {};
 };
 Q_DECLARE_METATYPE(Case)
 
@@ -26,15 +28,16 @@ class tst_frmMain : public QObject {
 
  private slots:
   void initTestCase() {
-    for (const char* name :
-         {"A", "B", "C", "D", "a.bmp", "b.bmp", "A.BMP", ".hidden.bmp", "a;b.bmp", "c.dib",
-          "sub.bmp/inner.bmp", "pictures/z.png", "pictures/B.jpg", "pictures/a.JPG",
-          "pictures/.hidden.png", "pictures/notes.txt", "pictures/sub.png/inner.png"}) {
+    for (const char* name : {"A", "B", "C", "D", "a.bmp", "b.bmp", "A.BMP", ".hidden.bmp",
+                             "a;b.bmp", "c.dib", "sub.bmp/inner.bmp", "pictures/z.png",
+                             "pictures/B.jpg", "pictures/a.JPG", "pictures/.hidden.png",
+                             "pictures/notes.txt", "pictures/sub.png/inner.png", "texts/a.txt"}) {
       QVERIFY(QDir(dir_.path()).mkpath(QFileInfo(name).path()));
       MakeFile(dir_.path(), name);
     }
     // Relative names are taken as relative to the program's current folder.
     QVERIFY(QDir::setCurrent(dir_.path()));
+    qputenv("HOME", dir_.path().toUtf8());
   }
   void init() { platform_ = std::make_unique<FakePlatform>(); }
   void cleanup() {
@@ -48,24 +51,41 @@ class tst_frmMain : public QObject {
     // Typed names are relative to the test folder unless they begin with it.
     row("Return adds, first becomes current", {"", "a;b.bmp", "Return", "a;b.bmp", {}, -1, 0});
     row("Enter on Up adds again", {"a.bmp b.bmp", "a.bmp", "Enter", "a.bmp b.bmp a.bmp", {}, 1, 1});
+    row("Enter in the open view-mode list only picks",
+        {"a.bmp", "b.bmp", "ViewList", "a.bmp", {}, 0, 0});
     // A pattern adds the plain files of that name and case, in order, with the
-    // folder as typed.
+    // folder as typed; "~/" stands for the home folder.
     row("pattern",
         {"c.dib", dir_.path() + "//*.bmp", "Add", "c.dib /a.bmp /a;b.bmp /b.bmp", {}, 0, 0});
     row("relative pattern, cleaned", {"", "sub.bmp/../*.dib", "Add", "c.dib", {}, -1, 0});
+    row("home pattern", {"", "~/pictures/*.png", "Add", "pictures/z.png", {}, -1, 0});
+    // A folder adds its pictures by name, as a dropped one: no hidden file,
+    // no sub-folder, no other file.
+    row("typed folder", {"c.dib",
+                         "pictures/",
+                         "Add",
+                         "c.dib pictures/B.jpg pictures/a.JPG pictures/z.png",
+                         {},
+                         0,
+                         0});
     row("no valid file: empty", {"a.bmp", "", "Add", "a.bmp", {}, 0, 0});
     row("no valid file: no such folder", {"a.bmp", "missing/*.bmp", "Add", "a.bmp", {}, 0, 0});
-    row("no valid file: nothing after /", {"a.bmp", dir_.path() + "/", "Add", "a.bmp", {}, 0, 0});
-    row("block up, current moves with it", {"A B C D", "", "Up", "B C A D", {2, 1}, 2, 1});
-    row("block down, current outside stays", {"A B C D", "", "Down", "A D B C", {1, 2}, 0, 0});
-    row("current passed by goes with its entry", {"A B C D", "", "Up", "B A C D", {1}, 0, 1});
-    row("first two up wrap to the end", {"A B C D", "", "Up", "C D A B", {0, 1}, 3, 1});
-    row("last two down wrap to the front", {"A B C D", "", "Down", "C D A B", {2, 3}, 3, 1});
+    row("no valid file: no picture in the folder", {"a.bmp", "texts", "Add", "a.bmp", {}, 0, 0});
+    // Moved entries stay selected, so that a second press moves them on.
+    row("block up, current moves with it", {"A B C D", "", "Up", "B C A D", {2, 1}, 2, 1, {0, 1}});
+    row("block down, current outside stays",
+        {"A B C D", "", "Down", "A D B C", {1, 2}, 0, 0, {2, 3}});
+    row("current passed by goes with its entry", {"A B C D", "", "Up", "B A C D", {1}, 0, 1, {0}});
+    row("one entry up twice", {"A B C D", "", "Up Up", "C A B D", {2}, 0, 1, {0}});
+    row("first two up wrap to the end", {"A B C D", "", "Up", "C D A B", {0, 1}, 3, 1, {2, 3}});
+    row("last two down wrap to the front",
+        {"A B C D", "", "Down", "C D A B", {2, 3}, 3, 1, {0, 1}});
     // The list moves the first entry of a name, whichever duplicate is
-    // selected; the current entry follows its row, not its name.
-    row("duplicate up, current second stays", {"A B A C", "", "Up", "B A C A", {2}, 2, 1});
-    row("duplicate up, current first wraps", {"A B A C", "", "Up", "B A C A", {2}, 0, 3});
-    row("duplicate down, current second stays", {"A B A C", "", "Down", "B A A C", {0}, 2, 2});
+    // selected; the current entry and the selection follow their rows, not
+    // their names.
+    row("duplicate up, current second stays", {"A B A C", "", "Up", "B A C A", {2}, 2, 1, {1}});
+    row("duplicate up, current first wraps", {"A B A C", "", "Up", "B A C A", {2}, 0, 3, {1}});
+    row("duplicate down, current second stays", {"A B A C", "", "Down", "B A A C", {0}, 2, 2, {1}});
     row("remove, next takes current's place", {"A B C D", "", "Remove", "B D", {2, 0}, 2, 1});
     row("remove the current last", {"A B C D", "", "Remove", "A B C", {3}, 3, 2});
     row("Delete key, before the current", {"A B C D", "", "Del", "B C D", {0}, 3, 2});
@@ -73,10 +93,12 @@ class tst_frmMain : public QObject {
     row("remove everything", {"A B", "", "Remove", "", {0, 1}, 1, -1});
     row("nothing selected: +", {"A B C", "", "Up", "A B C", {}, 1, 1});
     row("nothing selected: Remove", {"A B C", "", "Remove", "A B C", {}, 1, 1});
-    // A folder adds its pictures by name: no hidden file, no sub-folder, no
-    // other file; a web address adds nothing.
+    // Drops are answered as copies (or links), never as moves, which would
+    // let the source delete the files; a web address adds nothing.
     const char* dropped = "b.bmp pictures/B.jpg pictures/a.JPG pictures/z.png D";
-    row("drop a folder and a file", {"b.bmp", "pictures D", "drop", dropped, {}, -1, 0});
+    row("drop a folder and a file", {"b.bmp", "pictures D", "drop 7=1", dropped, {}, -1, 0});
+    row("drop from a source offering move and link", {"", "D", "drop 6=4", "D", {}, -1, 0});
+    row("drop from a source offering move only", {"D", "a.bmp", "drop 2=0", "D", {}, -1, -1});
   }
 
   // Closing then stores the list and its current entry; reopening restores
@@ -89,32 +111,58 @@ class tst_frmMain : public QObject {
     List()->selectionModel()->setCurrentIndex(List()->model()->index(c.current, 0), {});
     Text()->setText(c.text);
     QMap<QString, QWidget*> keys{{"Return", Text()}, {"Enter", Button("Up")}, {"Del", List()}};
+    auto* viewMode = driver_.Control<QComboBox>("cboView");
     if (keys.contains(c.command)) {
       QTest::keyClick(keys[c.command], QKeySequence(c.command)[0].key());
-    } else if (c.command == "drop") {
+    } else if (c.command == "ViewList") {
+      viewMode->showPopup();
+      for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(driver_.window->windowHandle(), key);
+      QCOMPARE(viewMode->currentIndex(), 1);
+    } else if (c.command.startsWith("drop")) {
+      // The source offers the actions of the row; Shift proposes a move.
+      const auto offered = Qt::DropActions::fromInt(c.command.mid(5, 1).toInt());
+      const auto answer = Qt::DropAction(c.command.mid(7).toInt());
       QMimeData data;
       QList<QUrl> urls{QUrl("https://example.org/x.png")};
       for (const QString& path : Paths(c.text)) urls << QUrl::fromLocalFile(path);
       data.setUrls(urls);
-      QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(List()->viewport(), &enter);
-      QVERIFY(enter.isAccepted());
-      QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(List()->viewport(), &drop);
+      QDragEnterEvent enter({5, 5}, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+      QDropEvent drop({5, 5}, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+      for (QDropEvent* event : {static_cast<QDropEvent*>(&enter), &drop}) {
+        QCoreApplication::sendEvent(List()->viewport(), event);
+        QCOMPARE(event->isAccepted() ? event->dropAction() : Qt::IgnoreAction, answer);
+      }
     } else {
-      QTest::mouseClick(Button(c.command), Qt::LeftButton);
+      for (const QString& button : c.command.split(' '))
+        QTest::mouseClick(Button(button), Qt::LeftButton);
     }
+    QCOMPARE(viewMode->currentIndex(), int(c.command == "ViewList"));
     const QStringList after = Paths(c.after);
     QCOMPARE(Entries(), after);
     QCOMPARE(List()->currentIndex().row(), c.currentAfter);
-    QVERIFY(List()->selectionModel()->selectedRows().isEmpty());
+    QList<int> selectedAfter;
+    for (const QModelIndex& index : List()->selectionModel()->selectedRows())
+      selectedAfter << index.row();
+    std::sort(selectedAfter.begin(), selectedAfter.end());
+    QCOMPARE(selectedAfter, c.selectedAfter);
+    // The entry on show, and it alone, stands out.
+    for (int row = 0; row < List()->model()->rowCount(); ++row)
+      QCOMPARE(List()->model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold(),
+               row == c.currentAfter);
     QCOMPARE(Text()->text(), c.text);
-    // Only an Add that adds nothing says so.
+    // Only an Add that adds nothing says so, and names what it looked for.
     QStringList shown;
     for (const auto& m : platform_->messages->shown)
-      shown << QStringLiteral("%1 %2 %3").arg(m.prompt).arg(m.style).arg(m.caption);
+      shown << QStringLiteral("%1 %2 %3")
+                   .arg(m.prompt.section("\r\n", 0, 0))
+                   .arg(m.style)
+                   .arg(m.caption);
     const bool refused = c.command == "Add" && c.after == c.before;
     QCOMPARE(shown, QStringList(refused, "No Valid File. 0 Zorvane Vistaro 0.2"));
+    if (refused && !c.text.isEmpty())
+      QVERIFY(
+          platform_->messages->shown[0].prompt.section("\r\n", 1).contains(dir_.filePath(c.text)));
     QVERIFY(driver_.Close());
     QCOMPARE(platform_->settings->values.value(kLastSelected), after.value(c.currentAfter));
     QVERIFY(driver_.Start());
@@ -181,9 +229,12 @@ class tst_frmMain : public QObject {
                                          {true, {f}, "/"},
                                          {true, Paths("c.dib a.bmp"), dir_.path()},
                                          {true, {s, f}, "/"}};
-    QStringList seen;  // the dialog's folder and the text box as it opens
+    QStringList seen;     // the dialog's folder and the text box as it opens
+    QStringList filters;  // the first dialog's chosen filter, then all of them
     FileDialog::SetAnswerer([&](const QFileDialog& dialog) {
       seen << dialog.directory().absolutePath() + ' ' + Text()->text();
+      if (filters.isEmpty())
+        filters = QStringList{dialog.selectedNameFilter()} + dialog.nameFilters();
       return answers.takeFirst();
     });
     Open("");
@@ -200,6 +251,15 @@ class tst_frmMain : public QObject {
     const QString typed = " typed";
     QCOMPARE(seen, (QStringList{dir_.path() + typed, other.path() + typed, other.path() + typed,
                                 "/ " + f, dir_.path() + ' ' + Paths("a.bmp")[0]}));
+    // It opens on every format the installed readers know, then the classic
+    // two.
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+      patterns << "*." + format;
+    QCOMPARE(filters.value(0), "Pictures (" + patterns.join(' ') + ')');
+    QVERIFY(filters[1].startsWith(filters[0]));
+    QCOMPARE(filters.mid(2), (QStringList{"Bitmap-Dateien (*.bmp; *.dib) (*.bmp *.dib)",
+                                          "Alle Dateien (*.*) (*)"}));
   }
 
   // The access keys, the tab order, and the layout at the design size, a
@@ -213,6 +273,8 @@ class tst_frmMain : public QObject {
     QTRY_COMPARE(QApplication::focusWidget(), List());
     QTest::keyClick(driver_.window, Qt::Key_V, Qt::AltModifier);
     QTRY_VERIFY(!driver_.Control<QCheckBox>("chkView")->isChecked());
+    for (const char* button : {"AddOpen", "Up", "Down", "Remove"})
+      QVERIFY(!Button(button)->toolTip().isEmpty());
     QCOMPARE(driver_.window->size(), QSize(574, 213));  // design size at 96 dots per inch
     driver_.window->resize(901, 517);
     QTRY_COMPARE(driver_.window->size(), QSize(901, 517));

@@ -4,25 +4,39 @@
 
 #include "platform/Platform.h"
 
-// The logon entries of the Run key, kept as XDG autostart entries: the path
-// HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run\<Name>
-// (HKCU\... too, letter case ignored as the registry does) is the file
-// <folder>/<Name, every character outside A-Z a-z 0-9 . _ - replaced by ->.desktop
-// with Type=Application, Name=<Name> and Exec=<the value>. The value is a
-// command line; each of its arguments is quoted by the desktop-entry rules.
-class AutostartRegistry : public RegistryAccess {
+// The logon entry as an XDG autostart file, <autostart folder>/
+// Zorvane-Vistaro-0.2-Wallpaper-Rotation.desktop, with Type=Application,
+// Name=Zorvane Vistaro 0.2 Wallpaper Rotation and Exec= the program and its
+// arguments, each quoted by the desktop-entry rules.
+//
+// The program goes into Exec by its bare name when a PATH lookup finds it;
+// otherwise by a link of its own, <link folder>/ZVistaro02, pointing at the
+// executable. A folder name can hold what no Exec line carries safely (a
+// "%", which GLib's launchers refuse even written "%%", or bytes that are no
+// UTF-8); the link's path needs no such care, and the link is made from the
+// executable's path as the kernel gives it, byte for byte.
+class AutostartEntry : public LogonEntry {
  public:
-  // folder: the autostart folder, normally $XDG_CONFIG_HOME/autostart.
-  explicit AutostartRegistry(QString folder);
-  void RegWrite(const QString& path, const QString& value) override;
-  void RegDelete(const QString& path) override;
+  // autostartFolder: normally $XDG_CONFIG_HOME/autostart; linkFolder:
+  // normally $XDG_DATA_HOME/ZVistaro02.
+  AutostartEntry(QString autostartFolder, QString linkFolder, ProcessInfo& process);
+  // Confirms with the file's path and its Exec line.
+  QString Write(const QString& arguments) override;
+  void Remove() override;
 
-  // The entry file for a registry path; raises an error for any path that
-  // is not a value of the current user's Run key.
-  QString EntryFile(const QString& path) const;
+  QString File() const;
+  // Writes the entry with this command line, split by the program's
+  // command-line rules; returns its Exec line. A command line holding a
+  // control character is refused and writes nothing.
+  QString WriteCommandLine(const QString& commandLine);
 
  private:
-  QString folder_;
+  // How Exec names the program: its bare name or the link, made now.
+  QString Program();
+
+  QString autostartFolder_;
+  QString linkFolder_;
+  ProcessInfo& process_;
 };
 
 // The Exec line for a command line split by the program's command-line rules:

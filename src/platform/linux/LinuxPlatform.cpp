@@ -13,10 +13,12 @@ QString FolderSeparator() { return QStringLiteral("/"); }
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
   platform->settings = std::make_unique<IniSettingsStore>(XdgConfigHome());
-  platform->registry =
-      std::make_unique<AutostartRegistry>(XdgConfigHome() + QStringLiteral("/autostart"));
   platform->process = std::make_unique<LinuxProcessInfo>();
-  platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
+  platform->logon = std::make_unique<AutostartEntry>(XdgConfigHome() + QStringLiteral("/autostart"),
+                                                     XdgDataHome() + QStringLiteral("/ZVistaro02"),
+                                                     *platform->process);
+  platform->messages =
+      std::make_unique<QtMessageBoxes>(*platform->process, QtMessageBoxes::LineEnds::kLf);
   platform->wallpaper = ExplainRefusals(CreateLinuxWallpaper());
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;

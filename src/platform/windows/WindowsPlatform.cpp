@@ -7,10 +7,11 @@ QString FolderSeparator() { return QStringLiteral("\\"); }
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
   platform->settings = std::make_unique<WindowsSettings>();
-  platform->registry = std::make_unique<WindowsRegistry>();
   platform->wallpaper = std::make_unique<WindowsWallpaper>();
   platform->patterns = std::make_unique<WindowsPatternListing>();
   platform->process = std::make_unique<WindowsProcessInfo>();
-  platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
+  platform->logon = std::make_unique<WindowsLogonEntry>(*platform->process);
+  platform->messages =
+      std::make_unique<QtMessageBoxes>(*platform->process, QtMessageBoxes::LineEnds::kCrLf);
   return platform;
 }

@@ -19,6 +19,21 @@ namespace {
                      QString::fromStdWString(error.Message()));
 }
 
+const QString kRunValuePath =
+    QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\") +
+    QLatin1String(LogonEntry::kName);
+
+// One argument of a command line, in double quotes (a quote doubled) when it
+// holds a blank or a quote, so that splitting the line gives it back whole.
+QString CommandLineArgument(const QString& argument) {
+  if (!argument.contains(QLatin1Char(' ')) && !argument.contains(QLatin1Char('"'))) {
+    return argument;
+  }
+  QString quoted = argument;
+  quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 QString SettingsLocation(const QString& application) {
   return QStringLiteral("HKEY_CURRENT_USER\\Software\\") + application;
 }
@@ -43,17 +58,24 @@ void WindowsSettings::Write(const QString& application, const QString& section, 
   }
 }
 
-void WindowsRegistry::RegWrite(const QString& path, const QString& value) {
+WindowsLogonEntry::WindowsLogonEntry(ProcessInfo& process) : process_(process) {}
+
+QString WindowsLogonEntry::Write(const QString& arguments) {
+  const QString name = process_.ExecutableName();
+  const QString path = process_.ExecutablePath();
+  const QString program = path.isEmpty() || PathFindsProgram(name, path) ? name : path;
+  const QString data = CommandLineArgument(program) + QLatin1Char(' ') + arguments;
   try {
-    win32::WriteRegistryString(path.toStdWString(), value.toStdWString());
+    win32::WriteRegistryString(kRunValuePath.toStdWString(), data.toStdWString());
   } catch (const win32::Win32Error& error) {
     RaiseWin32Error(error);
   }
+  return kRunValuePath + QLatin1Char('\\') + data;
 }
 
-void WindowsRegistry::RegDelete(const QString& path) {
+void WindowsLogonEntry::Remove() {
   try {
-    win32::DeleteRegistryValue(path.toStdWString());
+    win32::DeleteRegistryValue(kRunValuePath.toStdWString());
   } catch (const win32::Win32Error& error) {
     RaiseWin32Error(error);
   }

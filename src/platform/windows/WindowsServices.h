@@ -14,10 +14,19 @@ class WindowsSettings : public SettingsStore {
              const QString& value) override;
 };
 
-class WindowsRegistry : public RegistryAccess {
+// The logon entry as the string value LogonEntry::kName under
+// HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run, whose data
+// is the program (its bare name when a PATH lookup finds it, else its path,
+// quoted when it holds a blank) and the arguments; the confirmation is the
+// value's full path, "\" and the data.
+class WindowsLogonEntry : public LogonEntry {
  public:
-  void RegWrite(const QString& path, const QString& value) override;
-  void RegDelete(const QString& path) override;
+  explicit WindowsLogonEntry(ProcessInfo& process);
+  QString Write(const QString& arguments) override;
+  void Remove() override;
+
+ private:
+  ProcessInfo& process_;
 };
 
 class WindowsWallpaper : public WallpaperSetter {
