@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
@@ -16,6 +15,7 @@
 #include <QUrl>
 
 #include "kit/ProgramError.h"
+#include "picture/PictureFormats.h"
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
@@ -28,10 +28,10 @@ const QString kSetAsWallpaper = QStringLiteral("Set as Wallpaper");
 const QString kListTip =
     QStringLiteral("Drop files or folders here to add them. Pictures this installation reads: %1");
 
-// "*.<suffix>" for every format the installed image readers know.
+// "*.<suffix>" for every format the program reads.
 QStringList PictureNameFilters() {
   QStringList filters;
-  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+  for (const QByteArray& format : ReadFormats()) {
     filters.append(QStringLiteral("*.") + QString::fromLatin1(format));
   }
   return filters;
@@ -39,7 +39,7 @@ QStringList PictureNameFilters() {
 
 QString ReadableFormats() {
   QStringList formats;
-  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+  for (const QByteArray& format : ReadFormats()) {
     formats.append(QString::fromLatin1(format));
   }
   return formats.join(QStringLiteral(", "));

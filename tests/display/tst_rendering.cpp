@@ -12,7 +12,7 @@
 #include <sys/resource.h>
 
 #include "display/DisplayBox.h"
-#include "display/PictureReader.h"
+#include "picture/PictureReader.h"
 #include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"

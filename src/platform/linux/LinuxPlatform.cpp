@@ -4,7 +4,6 @@
 #include "platform/linux/IniSettingsStore.h"
 #include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
-#include "platform/linux/WallpaperRefusal.h"
 #include "platform/linux/XdgConfig.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
@@ -17,7 +16,7 @@ std::unique_ptr<Platform> CreatePlatform() {
       std::make_unique<AutostartRegistry>(XdgConfigHome() + QStringLiteral("/autostart"));
   platform->process = std::make_unique<LinuxProcessInfo>();
   platform->messages = std::make_unique<QtMessageBoxes>(*platform->process);
-  platform->wallpaper = ExplainRefusals(CreateLinuxWallpaper());
+  platform->wallpaper = CreateLinuxWallpaper();
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;
 }
