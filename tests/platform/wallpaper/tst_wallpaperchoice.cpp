@@ -99,7 +99,7 @@ class tst_WallpaperChoice : public QObject {
                        "/backdrop/screen0/monitorHDMI-1/workspace0/last-image=%1",
                        "/backdrop/screen0/monitoreDP-1/workspace1/last-image=%1"};
     QTest::newRow("XFCE, none yet and no output to name one after")
-        << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << "no display output" << QStringList();
+        << QStringList{"XDG_CURRENT_DESKTOP=XFCE"} << "names no output" << QStringList();
   }
 
   // Each row runs this test's own program as a probe that sets the picture
