@@ -161,15 +161,21 @@ void tst_Rendering::decoderCostIsJudgedFromTheHeader_data() {
   // 30000 progressive JPEG whose decoder would take 5.4 GB among them) or a
   // format the program reads, drawn as fuzz_picture.cpp draws it (the first
   // byte picks the extension and the view mode).
-  const QStringList extensions = {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"};
-  const QDir seeds(QStringLiteral(ZV_PICTURE_SEEDS));
-  for (const QString& name : seeds.entryList(QDir::Files, QDir::Name)) {
-    QFile seed(seeds.filePath(name));
-    QVERIFY(seed.open(QIODevice::ReadOnly));
-    const QByteArray bytes = seed.readAll();
-    const int first = quint8(bytes.at(0));
-    QTest::addRow("%s fuzz seed %s", qPrintable(extensions[first % 8]), qPrintable(name))
-        << bytes.mid(1) << (first / 8) % 4;
+  // The seeds of the program's own readers (fuzz_pictureformats.cpp) too.
+  const QList<std::pair<const char*, QStringList>> corpora = {
+      {"fuzz_picture", {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"}},
+      {"fuzz_pictureformats", {"heic", "avif", "jxl"}}};
+  for (const auto& [corpus, extensions] : corpora) {
+    const QDir seeds(QStringLiteral(ZV_PICTURE_SEEDS) + '/' + corpus);
+    for (const QString& name : seeds.entryList(QDir::Files, QDir::Name)) {
+      QFile seed(seeds.filePath(name));
+      QVERIFY(seed.open(QIODevice::ReadOnly));
+      const QByteArray bytes = seed.readAll();
+      const int first = quint8(bytes.at(0));
+      const int count = int(extensions.size());
+      QTest::addRow("%s fuzz seed %s", qPrintable(extensions[first % count]), qPrintable(name))
+          << bytes.mid(1) << (first / count) % 4;
+    }
   }
 }
 
