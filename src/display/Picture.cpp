@@ -23,8 +23,8 @@ Picture Picture::Load(const QString& fileName, double dpiX, double dpiY,
                       const std::atomic<bool>* cancelled) {
   const PictureReader reader(fileName, cancelled);
   reader.RaiseUnlessReadable();
-  return Picture(fileName, reader.UprightSize(), reader.Size(), reader.Transformation(), dpiX,
-                 dpiY, cancelled);
+  return Picture(fileName, reader.UprightSize(), reader.Size(), reader.Transformation(), dpiX, dpiY,
+                 cancelled);
 }
 
 // Every step of a picture opens it afresh, so a changed file shows its new

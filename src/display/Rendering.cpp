@@ -15,8 +15,11 @@ BoxContent Text(const QString& line) { return {BoxContent::Kind::kText, line, {}
 
 // The error line of a file that cannot be shown, and its cause.
 BoxContent ErrorLine(const ProgramError& error) {
-  return {BoxContent::Kind::kText, ProgramError::Text(error.Number(), error.Description()), {},
-          {}, error.Cause()};
+  return {BoxContent::Kind::kText,
+          ProgramError::Text(error.Number(), error.Description()),
+          {},
+          {},
+          error.Cause()};
 }
 
 // The placement's source rectangle (HIMETRIC, origin bottom-left) in the

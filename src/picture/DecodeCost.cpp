@@ -53,7 +53,8 @@ class Header {
     for (;;) {
       if (Byte(offset) < 0) return -1;
       const qint64 from = offset - start_;
-      const void* found = std::memchr(block_.constData() + from, value, size_t(block_.size() - from));
+      const void* found =
+          std::memchr(block_.constData() + from, value, size_t(block_.size() - from));
       if (found != nullptr) return start_ + (static_cast<const char*>(found) - block_.constData());
       offset = start_ + block_.size();
     }

@@ -43,9 +43,8 @@ bool IsLossy(const QString& file, const QByteArray& format) {
 // The copies in the folder, oldest first: their names hold the time they
 // were made.
 QStringList Copies(const QDir& folder) {
-  QStringList names = folder.entryList({kCopyPrefix + QStringLiteral("*.png"),
-                                        kCopyPrefix + QStringLiteral("*.jpg")},
-                                       QDir::Files);
+  QStringList names = folder.entryList(
+      {kCopyPrefix + QStringLiteral("*.png"), kCopyPrefix + QStringLiteral("*.jpg")}, QDir::Files);
   const auto stamp = [](const QString& name) {
     return name.mid(kCopyPrefix.size()).section(QLatin1Char('.'), 0, 0).toLongLong();
   };
@@ -83,14 +82,15 @@ DesktopCopy::DesktopCopy(const QString& file, const QString& folder) : folder_(f
   }
   const QImage upright = picture.Read();
   const bool jpeg = IsLossy(file, format) && !upright.hasAlphaChannel();
-  if (!QDir().mkpath(folder)) RaiseNotWritten(file, folder, QStringLiteral("the folder cannot be created"));
+  if (!QDir().mkpath(folder))
+    RaiseNotWritten(file, folder, QStringLiteral("the folder cannot be created"));
   path_ = NewCopyPath(QDir(folder), jpeg ? ".jpg" : ".png");
   QSaveFile copy(path_);
   QImageWriter writer(&copy, jpeg ? "jpeg" : "png");
   writer.setQuality(jpeg ? kJpegQuality : kPngQuality);
   if (!copy.open(QIODevice::WriteOnly) || !writer.write(upright) || !copy.commit()) {
-    const QString reason = copy.error() != QFileDevice::NoError ? copy.errorString()
-                                                                : writer.errorString();
+    const QString reason =
+        copy.error() != QFileDevice::NoError ? copy.errorString() : writer.errorString();
     path_.clear();
     RaiseNotWritten(file, folder, reason);
   }

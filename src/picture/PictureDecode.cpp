@@ -39,8 +39,7 @@ QImage DecodeReduced(PictureReader& picture, QSize screen) {
   const QSize stored = picture.Size();
   // Sizes are compared as stored; a picture turned on its side is turned
   // after decoding.
-  const bool turned =
-      picture.Transformation().testFlag(QImageIOHandler::TransformationRotate90);
+  const bool turned = picture.Transformation().testFlag(QImageIOHandler::TransformationRotate90);
   const QSize target = turned ? screen.transposed() : screen;
   const QRect shown = CoverSource(stored, target).toAlignedRect();
   if (shown.size() != stored) reader.setClipRect(shown);
@@ -110,6 +109,5 @@ QImage DecodeToCover(const QString& file, QSize screen) {
   picture.RaiseUnlessReadable();
   // Of Qt's readers only JPEG's shrinks while decoding (PNG's, too, says it
   // takes a scaled size, but decodes the whole picture first).
-  return picture.Format() == "jpeg" ? DecodeReduced(picture, screen)
-                                    : DecodeWhole(picture, screen);
+  return picture.Format() == "jpeg" ? DecodeReduced(picture, screen) : DecodeWhole(picture, screen);
 }

@@ -41,16 +41,16 @@ PictureReader::PictureReader(const QString& fileName, const std::atomic<bool>* c
     return;
   }
   if (!file_.open(QIODevice::ReadOnly)) {
-    Refuse(Verdict::kUnreadable, QString::fromLatin1(kUnreadable).arg(fileName, file_.errorString()));
+    Refuse(Verdict::kUnreadable,
+           QString::fromLatin1(kUnreadable).arg(fileName, file_.errorString()));
     return;
   }
   const qint64 early =
       EarlyDecodeCostBytes(file_, QFileInfo(fileName).suffix().toLower().toLatin1());
   if (early > kDecodeCapBytes) {
-    Refuse(Verdict::kTooDear, QString::fromLatin1(kTooDearEarly)
-                                  .arg(fileName)
-                                  .arg(early >> 20)
-                                  .arg(kDecodeCapMegabytes));
+    Refuse(
+        Verdict::kTooDear,
+        QString::fromLatin1(kTooDearEarly).arg(fileName).arg(early >> 20).arg(kDecodeCapMegabytes));
     return;
   }
   // Qt's own limit, on the picture a decoder hands back, stays in force
@@ -134,8 +134,10 @@ QRect StoredRect(const QRect& upright, QSize stored, QImageIOHandler::Transforma
   const double w = stored.width();
   const double h = stored.height();
   QTransform toUpright;
-  if (turn.testFlag(QImageIOHandler::TransformationMirror)) toUpright *= QTransform(-1, 0, 0, 1, w, 0);
-  if (turn.testFlag(QImageIOHandler::TransformationFlip)) toUpright *= QTransform(1, 0, 0, -1, 0, h);
+  if (turn.testFlag(QImageIOHandler::TransformationMirror))
+    toUpright *= QTransform(-1, 0, 0, 1, w, 0);
+  if (turn.testFlag(QImageIOHandler::TransformationFlip))
+    toUpright *= QTransform(1, 0, 0, -1, 0, h);
   if (turn.testFlag(QImageIOHandler::TransformationRotate90)) {
     toUpright *= QTransform(0, 1, -1, 0, h, 0);
   }

@@ -13,10 +13,10 @@
 #include <sys/resource.h>
 
 #include "display/DisplayBox.h"
-#include "picture/PictureReader.h"
 #include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"
+#include "picture/PictureReader.h"
 #include "support/TestSupport.h"
 #include "window/WindowDriver.h"
 

@@ -183,14 +183,16 @@ class tst_CommandMode : public QObject {
     // Entries that cannot be shown are passed over, each named with what to
     // do; only a list of nothing else ends with the report.
     const QString bigAndText =
-        "printf '\\x89PNG\\r\\n\\x1a\\n\\0\\0\\0\\rIHDR\\0\\0N \\0\\0N \\b\\6\\0\\0\\0\\xe3pF9\\0\\0\\0"
+        "printf '\\x89PNG\\r\\n\\x1a\\n\\0\\0\\0\\rIHDR\\0\\0N \\0\\0N "
+        "\\b\\6\\0\\0\\0\\xe3pF9\\0\\0\\0"
         "\\0IDAT5\\xaf\\x06\\x1e\\0\\0\\0\\0IEND\\xaeB`\\x82' >../big.png; echo text >../x.txt; ";
     const QByteArray passed = "; the rotation passed over it: remove it from the image list\n";
     row("passed over: a text file, a too-big picture, an unreadable file", rotate,
         Ini("~a.png; ~x.txt; ~big.png; ~unreadable.png; ~b.png"),
-        bigAndText + "[ $(id -u) = 0 ] || exit 77; cp ../a.png ../unreadable.png; chmod 000 "
-                     "../unreadable.png; chmod 755 ..; chmod 777 .; chmod 666 \"$F\"; touch "
-                     "../wallpaper.log; chmod 666 ../wallpaper.log",
+        bigAndText +
+            "[ $(id -u) = 0 ] || exit 77; cp ../a.png ../unreadable.png; chmod 000 "
+            "../unreadable.png; chmod 755 ..; chmod 777 .; chmod 666 \"$F\"; touch "
+            "../wallpaper.log; chmod 666 ../wallpaper.log",
         "export HOME=/nonexistent; exec setpriv --reuid=65534 --regid=65534 --clear-groups --", 1,
         0,
         "ZVistaro02: \"~x.txt\" is not a picture this installation can read (*)" + passed +

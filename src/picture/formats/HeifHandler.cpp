@@ -68,10 +68,9 @@ bool HeifHandler::CanRead(QIODevice* device) {
 bool HeifHandler::canRead() const {
   if (device() == nullptr || !CanRead(device())) return false;
   const QByteArray start = device()->peek(kSignatureBytes);
-  const char* mime =
-      heif_get_file_mime_type(reinterpret_cast<const uint8_t*>(start.constData()), int(start.size()));
-  const_cast<HeifHandler*>(this)->setFormat(std::strcmp(mime, "image/avif") == 0 ? "avif"
-                                                                                  : "heif");
+  const char* mime = heif_get_file_mime_type(reinterpret_cast<const uint8_t*>(start.constData()),
+                                             int(start.size()));
+  const_cast<HeifHandler*>(this)->setFormat(std::strcmp(mime, "image/avif") == 0 ? "avif" : "heif");
   return true;
 }
 
@@ -85,8 +84,7 @@ bool HeifHandler::Open() const {
   const bool parsed =
       heif_context_read_from_reader(state_->context.get(), &kDeviceReader, device(), nullptr)
               .code == heif_error_Ok &&
-      heif_context_get_primary_image_handle(state_->context.get(), &primary).code ==
-          heif_error_Ok;
+      heif_context_get_primary_image_handle(state_->context.get(), &primary).code == heif_error_Ok;
   state_->primary.reset(primary);
   device()->seek(was);
   state_->ok = parsed && primary != nullptr && heif_image_handle_get_width(primary) > 0 &&
@@ -99,9 +97,9 @@ bool HeifHandler::read(QImage* image) {
   heif_image_handle* primary = state_->primary.get();
   const bool alpha = heif_image_handle_has_alpha_channel(primary) != 0;
   heif_image* decoded = nullptr;
-  const heif_error error =
-      heif_decode_image(primary, &decoded, heif_colorspace_RGB,
-                        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+  const heif_error error = heif_decode_image(
+      primary, &decoded, heif_colorspace_RGB,
+      alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
   const std::unique_ptr<heif_image, ImageRelease> owned(decoded);
   if (error.code != heif_error_Ok || decoded == nullptr) return false;
   int stride = 0;
@@ -110,9 +108,9 @@ bool HeifHandler::read(QImage* image) {
   const int height = heif_image_get_height(decoded, heif_channel_interleaved);
   if (plane == nullptr || width <= 0 || height <= 0) return false;
   // A copy: the plane belongs to libheif's picture, released here.
-  *image = QImage(plane, width, height, stride,
-                  alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
-               .copy();
+  *image =
+      QImage(plane, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+          .copy();
   return !image->isNull();
 }
 
@@ -122,9 +120,8 @@ QVariant HeifHandler::option(ImageOption option) const {
                  heif_image_handle_get_height(state_->primary.get()));
   }
   if (option == ImageFormat && Open()) {
-    return heif_image_handle_has_alpha_channel(state_->primary.get()) != 0
-               ? QImage::Format_RGBA8888
-               : QImage::Format_RGB888;
+    return heif_image_handle_has_alpha_channel(state_->primary.get()) != 0 ? QImage::Format_RGBA8888
+                                                                           : QImage::Format_RGB888;
   }
   return {};
 }

@@ -151,10 +151,9 @@ class tst_WallpaperChoice : public QObject {
     QVERIFY_THROWS_EXCEPTION(
         ProgramError,
         GSettingsWallpaper({"org.zvistaro.absent", "picture-uri", nullptr, true}).Set(picture_));
-    QVERIFY_THROWS_EXCEPTION(
-        ProgramError, GSettingsWallpaper({"org.gnome.desktop.background", "no-such-key", nullptr,
-                                          true})
-                          .Set(picture_));
+    QVERIFY_THROWS_EXCEPTION(ProgramError, GSettingsWallpaper({"org.gnome.desktop.background",
+                                                               "no-such-key", nullptr, true})
+                                               .Set(picture_));
     QCOMPARE(trace.Lines().filter("wallpaper refused").size(), 2);
     qputenv("GSETTINGS_BACKEND", "keyfile");
     auto* keyfile = G_SETTINGS_BACKEND_GET_CLASS(g_settings_backend_get_default());

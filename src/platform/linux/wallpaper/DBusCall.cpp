@@ -32,9 +32,8 @@ void RefuseForAnswer(const QDBusMessage& call, const QDBusMessage& answer, const
 QDBusMessage CallDesktop(const QDBusConnection& bus, const QDBusMessage& call,
                          const QString& desktop, const QString& file) {
   if (!bus.isConnected()) {
-    RefuseWallpaper(DesktopUnreachable(
-        desktop, QStringLiteral("there is no session bus (") + bus.lastError().message() +
-                     QLatin1Char(')')));
+    RefuseWallpaper(DesktopUnreachable(desktop, QStringLiteral("there is no session bus (") +
+                                                    bus.lastError().message() + QLatin1Char(')')));
   }
   const QDBusMessage answer = bus.call(call, QDBus::Block);
   if (answer.type() != QDBusMessage::ReplyMessage) RefuseForAnswer(call, answer, desktop, file);

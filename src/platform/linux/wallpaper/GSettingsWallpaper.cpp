@@ -69,17 +69,21 @@ QString Text(gchar* owned) {
 }
 
 // The desktop, as a refusal's cause names it: by its settings.
-QString DesktopOf(const char* schemaId) { return QStringLiteral("GSettings ") + FromUtf8(schemaId); }
+QString DesktopOf(const char* schemaId) {
+  return QStringLiteral("GSettings ") + FromUtf8(schemaId);
+}
 
 // The schema, installed and with a fixed path; a desktop that cannot be
 // reached otherwise.
 SchemaPtr InstalledSchema(const char* id) {
   SchemaPtr schema = LookUpSchema(id);
   if (!schema) {
-    RefuseWallpaper(DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema is not installed")));
+    RefuseWallpaper(
+        DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema is not installed")));
   }
   if (g_settings_schema_get_path(schema.get()) == nullptr) {
-    RefuseWallpaper(DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema has no path")));
+    RefuseWallpaper(
+        DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema has no path")));
   }
   return schema;
 }
@@ -93,8 +97,9 @@ Keys KeysToWrite(GSettingsSchema* schema, const GSettingsTarget& target) {
   }
   for (const char* key : keys) {
     if (!HasStringKey(schema, key)) {
-      RefuseWallpaper(DesktopUnreachable(
-          DesktopOf(target.schema), QStringLiteral("its settings have no text key ") + FromUtf8(key)));
+      RefuseWallpaper(
+          DesktopUnreachable(DesktopOf(target.schema),
+                             QStringLiteral("its settings have no text key ") + FromUtf8(key)));
     }
   }
   return keys;
@@ -169,10 +174,10 @@ void GSettingsWallpaper::Set(const QString& file) {
   GSettingsBackend* backend = g_settings_backend_get_default();
   std::unique_ptr<GSettingsBackend, GObjectUnref> backendRef(backend);
   if (!KeepsValues(backend)) {
-    RefuseWallpaper(DesktopUnreachable(
-        DesktopOf(target_.schema), QStringLiteral("its settings would not be kept (") +
-                                       FromUtf8(G_OBJECT_TYPE_NAME(backend)) +
-                                       QStringLiteral("): is dconf missing?")));
+    RefuseWallpaper(DesktopUnreachable(DesktopOf(target_.schema),
+                                       QStringLiteral("its settings would not be kept (") +
+                                           FromUtf8(G_OBJECT_TYPE_NAME(backend)) +
+                                           QStringLiteral("): is dconf missing?")));
   }
   std::unique_ptr<GSettings, GObjectUnref> settings(
       g_settings_new_full(schema.get(), backend, nullptr));

@@ -19,8 +19,7 @@ namespace {
 constexpr char kNoDesktop[] =
     "no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is %1, DISPLAY is %2); set "
     "ZVISTARO_WALLPAPER_COMMAND";
-constexpr char kDesktopRefused[] =
-    "the desktop (%1) did not take \"%2\" as its wallpaper: %3";
+constexpr char kDesktopRefused[] = "the desktop (%1) did not take \"%2\" as its wallpaper: %3";
 constexpr char kDesktopUnreachable[] =
     "the desktop (%1) cannot be reached: %2; is it running in this session? Otherwise set "
     "ZVISTARO_WALLPAPER_COMMAND";
@@ -37,8 +36,8 @@ QString Described(const char* variable) {
 class NoWallpaper : public WallpaperSetter {
  public:
   void Set(const QString& /*file*/) override {
-    RefuseWallpaper(
-        QString::fromLatin1(kNoDesktop).arg(Described("XDG_CURRENT_DESKTOP"), Described("DISPLAY")));
+    RefuseWallpaper(QString::fromLatin1(kNoDesktop)
+                        .arg(Described("XDG_CURRENT_DESKTOP"), Described("DISPLAY")));
   }
 };
 
@@ -128,8 +127,7 @@ std::unique_ptr<WallpaperSetter> ChooseRoute() {
     return std::make_unique<CheckedPicture>(std::move(route), Handover::kReadableCopy);
   }
   if (qEnvironmentVariableIsEmpty("DISPLAY")) return std::make_unique<NoWallpaper>();
-  return std::make_unique<CheckedPicture>(std::make_unique<X11Wallpaper>(),
-                                          Handover::kDecodedHere);
+  return std::make_unique<CheckedPicture>(std::make_unique<X11Wallpaper>(), Handover::kDecodedHere);
 }
 
 }  // namespace

@@ -61,7 +61,8 @@ QByteArray Exchange(const QString& socketPath, const QByteArray& command, const 
   if (!socket.waitForBytesWritten(kTimeoutMs) || !ReadExactly(socket, kHeaderSize, &header) ||
       !header.startsWith(kMagic)) {
     RefuseWallpaper(DesktopRefused(
-        kSway, file, QStringLiteral("it gave no reply (") + socket.errorString() + QLatin1Char(')')));
+        kSway, file,
+        QStringLiteral("it gave no reply (") + socket.errorString() + QLatin1Char(')')));
   }
   const quint32 size = qFromUnaligned<quint32>(header.constData() + kMagicSize);
   QByteArray reply;
@@ -81,8 +82,8 @@ void RefuseUnlessSucceeded(const QByteArray& reply, const QString& file) {
   }
   for (const QJsonValue& result : results) {
     if (!result.toObject().value(QStringLiteral("success")).toBool()) {
-      RefuseWallpaper(DesktopRefused(
-          kSway, file, result.toObject().value(QStringLiteral("error")).toString()));
+      RefuseWallpaper(
+          DesktopRefused(kSway, file, result.toObject().value(QStringLiteral("error")).toString()));
     }
   }
 }
@@ -151,9 +152,10 @@ void SwayWallpaper::Set(const QString& file) {
   }
   const QString link = SwayLinkPath();
   if (link.isEmpty()) {
-    RefuseWallpaper(QStringLiteral("XDG_RUNTIME_DIR is unset or not a plain absolute path, so "
-                                   "there is no place for the link sway is shown; start the "
-                                   "program inside the sway session"));
+    RefuseWallpaper(
+        QStringLiteral("XDG_RUNTIME_DIR is unset or not a plain absolute path, so "
+                       "there is no place for the link sway is shown; start the "
+                       "program inside the sway session"));
   }
   const QString folder = QFileInfo(link).path();
   MakeLinkFolder(folder);
