@@ -185,10 +185,13 @@ class tst_CommandMode : public QObject {
     const QString bigAndText =
         "printf '\\x89PNG\\r\\n\\x1a\\n\\0\\0\\0\\rIHDR\\0\\0N \\0\\0N "
         "\\b\\6\\0\\0\\0\\xe3pF9\\0\\0\\0"
-        "\\0IDAT5\\xaf\\x06\\x1e\\0\\0\\0\\0IEND\\xaeB`\\x82' >../big.png; echo text >../x.txt; ";
+        "\\0IDAT5\\xaf\\x06\\x1e\\0\\0\\0\\0IEND\\xaeB`\\x82' >../big.png; echo text >../x.txt; "
+        "printf '\\0\\0\\2\\0\\0\\0\\0\\0\\0\\0\\0\\0\\2\\0\\2\\0\\030\\0abcdefghijkl' "
+        ">../nofooter.tga; ";
     const QByteArray passed = "; the rotation passed over it: remove it from the image list\n";
-    row("passed over: a text file, a too-big picture, an unreadable file", rotate,
-        Ini("~a.png; ~x.txt; ~big.png; ~unreadable.png; ~b.png"),
+    row("passed over: a text file, a too-big picture, an unreadable file, a TGA that does not "
+        "decode",
+        rotate, Ini("~a.png; ~x.txt; ~big.png; ~unreadable.png; ~nofooter.tga; ~b.png"),
         bigAndText +
             "[ $(id -u) = 0 ] || exit 77; cp ../a.png ../unreadable.png; chmod 000 "
             "../unreadable.png; chmod 755 ..; chmod 777 .; chmod 666 \"$F\"; touch "
@@ -198,7 +201,8 @@ class tst_CommandMode : public QObject {
         "ZVistaro02: \"~x.txt\" is not a picture this installation can read (*)" + passed +
             "ZVistaro02: \"~big.png\" is a 20000 x 20000 PNG picture whose decoding would need * "
             "MB, more than the limit of 1024 MB" +
-            passed + "ZVistaro02: \"~unreadable.png\" cannot be read (Permission denied)*" + passed,
+            passed + "ZVistaro02: \"~unreadable.png\" cannot be read (Permission denied)*" +
+            passed + "ZVistaro02: \"~nofooter.tga\" does not decode as a picture (*)" + passed,
         "~b.png\n");
     row("nothing but entries that cannot be shown", rotate, Ini("~x.webp; ~big.png", "~x.webp"),
         bigAndText, {}, 1, 1,

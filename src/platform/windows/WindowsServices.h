@@ -22,7 +22,7 @@ class WindowsRegistry : public RegistryAccess {
 
 class WindowsWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };
 
 class WindowsPatternListing : public PatternListing {
