@@ -219,6 +219,14 @@ class tst_CommandMode : public QObject {
         kRefused + QByteArray("no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is \"\", "
                               "DISPLAY is unset); set ZVISTARO_WALLPAPER_COMMAND*"),
         {});
+    // Each cause says what failed: nothing was asked that did not answer.
+    row("DISPLAY names no X server", rotate, kAbc, {},
+        "unset ZVISTARO_WALLPAPER_COMMAND WAYLAND_DISPLAY; XDG_CURRENT_DESKTOP= DISPLAY=:9876 exec",
+        1, 1, kRefused + QByteArray("the X display \":9876\" (DISPLAY) cannot be opened;*"), {});
+    row("the wallpaper command does not exist", rotate, kAbc, {},
+        "ZVISTARO_WALLPAPER_COMMAND=\"$PWD/absent --x\" exec", 1, 1,
+        kRefused + QByteArray("the wallpaper command \"~config/absent --x\" could not be run (*"),
+        {});
     // /remove never reads the settings, even a FIFO that would block.
     row("no entry to remove", {"/remove"}, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1,
         "ZVistaro02: Error -2147024894 - Unable to remove registry key*\nZVistaro02: there is no "
