@@ -21,7 +21,7 @@ struct DisplayCache::Mailbox {
 namespace {
 
 // One decode at a time for the whole program, so that decoding never holds
-// more than one picture's cost (display/DecodeCost.h). The application
+// more than one picture's cost (picture/DecodeCost.h). The application
 // waits for it as it ends, before Qt's plugins go: by then the decode has
 // been cancelled and stops at its next read.
 QThreadPool& DecodeThread() {

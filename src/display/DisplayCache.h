@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/FileStamp.h"
+#include "picture/FileStamp.h"
 
 // What the display box shows for one entry: nothing, one line of text (the
 // error line, or the text of the modes without a drawing), or the picture
@@ -22,6 +22,9 @@ struct BoxContent {
   QString text;
   QImage picture;
   QRectF target;
+  // Why the file cannot be shown, naming it, for the box's tooltip; empty
+  // unless the text is the error line.
+  QString cause;
 };
 
 // Everything the content depends on: the file (its name and its state on

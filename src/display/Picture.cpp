@@ -1,43 +1,16 @@
 #include "display/Picture.h"
 
-#include <QFileInfo>
-
 #include <cmath>
 
-#include "display/PictureReader.h"
-#include "errors/Errors.h"
+#include "picture/PictureReader.h"
 
-namespace {
-
-const QString kFileNotFound = QStringLiteral("File not found");
-const QString kInvalidPicture = QStringLiteral("Invalid picture");
-
-[[noreturn]] void Raise(qint32 number, const QString& description) {
-  throw ProgramError(number, QLatin1String(modMain::kProjectName), description);
-}
-
-// Opens the file for decoding, after the header checks; raises the numbered
-// error of a file that cannot be shown. Every step of a picture opens it
-// afresh, so a changed file shows its new content.
-void Open(PictureReader& reader) {
-  switch (reader.Check()) {
-    case PictureReader::Verdict::kReadable:
-      return;
-    case PictureReader::Verdict::kMissing:
-      Raise(kErrFileNotFound, kFileNotFound);
-    case PictureReader::Verdict::kNotAPicture:
-    case PictureReader::Verdict::kTooDear:
-      break;
-  }
-  Raise(kErrInvalidPicture, kInvalidPicture);
-}
-
-}  // namespace
-
-Picture::Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY,
+Picture::Picture(QString fileName, QSize pixelSize, QSize storedSize,
+                 QImageIOHandler::Transformations turn, double dpiX, double dpiY,
                  const std::atomic<bool>* cancelled)
     : fileName_(std::move(fileName)),
       pixelSize_(pixelSize),
+      storedSize_(storedSize),
+      turn_(turn),
       himetricWidth_(ToHimetric(pixelSize.width(), dpiX)),
       himetricHeight_(ToHimetric(pixelSize.height(), dpiY)),
       cancelled_(cancelled) {}
@@ -48,28 +21,26 @@ int Picture::ToHimetric(int pixels, double dpi) {
 
 Picture Picture::Load(const QString& fileName, double dpiX, double dpiY,
                       const std::atomic<bool>* cancelled) {
-  if (!QFileInfo(fileName).isFile()) Raise(kErrFileNotFound, kFileNotFound);
-  PictureReader reader(fileName, cancelled);
-  Open(reader);
-  return Picture(fileName, reader.Size(), dpiX, dpiY, cancelled);
+  const PictureReader reader(fileName, cancelled);
+  reader.RaiseUnlessReadable();
+  return Picture(fileName, reader.UprightSize(), reader.Size(), reader.Transformation(), dpiX, dpiY,
+                 cancelled);
 }
 
-void Picture::RaiseInvalidPicture() { Raise(kErrInvalidPicture, kInvalidPicture); }
-
+// Every step of a picture opens it afresh, so a changed file shows its new
+// content; the clip and the size asked of the reader are those of the
+// picture as stored, which the reader turns upright last.
 QImage Picture::DecodeClip(const QRect& clip) const {
   PictureReader reader(fileName_, cancelled_);
-  Open(reader);
-  reader.Reader().setClipRect(clip);
-  const QImage image = reader.Reader().read();
-  if (image.isNull()) RaiseInvalidPicture();
-  return image;
+  reader.RaiseUnlessReadable();
+  reader.Reader().setClipRect(StoredRect(clip, storedSize_, turn_));
+  return reader.Read();
 }
 
 QImage Picture::DecodeScaled(const QSize& size) const {
   PictureReader reader(fileName_, cancelled_);
-  Open(reader);
-  reader.Reader().setScaledSize(size);
-  const QImage image = reader.Reader().read();
-  if (image.isNull()) RaiseInvalidPicture();
-  return image;
+  reader.RaiseUnlessReadable();
+  reader.Reader().setScaledSize(
+      turn_.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size);
+  return reader.Read();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QImageIOHandler>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -8,9 +9,11 @@
 #include <atomic>
 
 // A picture file whose header has been read: its size is known, its pixels
-// are decoded only on request and only as far as they are shown. Failures
-// are numbered errors: 53 "File not found" for a file that is missing or
-// cannot be read, 481 "Invalid picture" for one that is no readable picture.
+// are decoded only on request and only as far as they are shown, upright as
+// its metadata says; sizes and rectangles are those of the upright picture.
+// Failures are numbered errors: 53 "File not found" for a file that is
+// missing or cannot be read, 481 "Invalid picture" for one that is no
+// readable picture (picture/PictureReader.h), each with its cause.
 class Picture {
  public:
   // Opens the file and reads its header. The HIMETRIC size (hundredths of a
@@ -34,12 +37,14 @@ class Picture {
   static int ToHimetric(int pixels, double dpi);
 
  private:
-  Picture(QString fileName, QSize pixelSize, double dpiX, double dpiY,
+  Picture(QString fileName, QSize pixelSize, QSize storedSize,
+          QImageIOHandler::Transformations turn, double dpiX, double dpiY,
           const std::atomic<bool>* cancelled);
-  [[noreturn]] static void RaiseInvalidPicture();
 
   QString fileName_;
   QSize pixelSize_;
+  QSize storedSize_;
+  QImageIOHandler::Transformations turn_;
   int himetricWidth_ = 0;
   int himetricHeight_ = 0;
   const std::atomic<bool>* cancelled_ = nullptr;

@@ -11,7 +11,16 @@
 
 namespace {
 
-BoxContent Text(const QString& line) { return {BoxContent::Kind::kText, line, {}, {}}; }
+BoxContent Text(const QString& line) { return {BoxContent::Kind::kText, line, {}, {}, {}}; }
+
+// The error line of a file that cannot be shown, and its cause.
+BoxContent ErrorLine(const ProgramError& error) {
+  return {BoxContent::Kind::kText,
+          ProgramError::Text(error.Number(), error.Description()),
+          {},
+          {},
+          error.Cause()};
+}
 
 // The placement's source rectangle (HIMETRIC, origin bottom-left) in the
 // picture's pixels (origin top-left).
@@ -41,7 +50,7 @@ BoxContent DecodeUnscaled(const Picture& picture, const QRect& dest, QRectF sour
   const QRectF target(dest.x() + (clip.x() - source.x()) / fx,
                       dest.y() + (clip.y() - source.y()) / fy, clip.width() / fx,
                       clip.height() / fy);
-  return {BoxContent::Kind::kPicture, {}, picture.DecodeClip(clip), target};
+  return {BoxContent::Kind::kPicture, {}, picture.DecodeClip(clip), target, {}};
 }
 
 BoxContent Decode(const Picture& picture, const PlacementDraw& d, int viewMode,
@@ -52,7 +61,7 @@ BoxContent Decode(const Picture& picture, const PlacementDraw& d, int viewMode,
   if (pixelForPixel) return DecodeUnscaled(picture, dest, SourcePixels(picture, d), inner);
   if (!(dest & inner).isValid()) return {};
   const QImage image = picture.DecodeScaled(dest.size());
-  return {BoxContent::Kind::kPicture, {}, image, QRectF(dest.topLeft(), image.size())};
+  return {BoxContent::Kind::kPicture, {}, image, QRectF(dest.topLeft(), image.size()), {}};
 }
 
 }  // namespace
@@ -72,7 +81,7 @@ BoxContent MakeBoxContent(const BoxRequest& request, const std::atomic<bool>& ca
     return Decode(picture, placement.draw, request.viewMode,
                   QRect(QPoint(0, 0), request.innerSize));
   } catch (const ProgramError& error) {
-    return Text(ProgramError::Text(error.Number(), error.Description()));
+    return ErrorLine(error);
   }
 }
 
@@ -106,13 +115,19 @@ void PaintBoxContent(QPainter& painter, const DisplayBox& box, const BoxContent&
 void RenderDisplay(QPainter& painter, DisplayBox& box, const DisplayState& state,
                    const std::function<QString(int)>& fileName) {
   PaintBoxContent(painter, box, {});
-  if (state.count == 0 || state.listIndex == -1 || !state.viewChecked) return;
-  try {
-    const BoxRequest request = RequestFor(box, fileName(state.listIndex + 1), state.viewMode);
-    if (const BoxContent* content = box.Cache().Find(request)) {
-      PaintBoxContent(painter, box, *content);
+  QString cause;
+  if (state.count > 0 && state.listIndex != -1 && state.viewChecked) {
+    try {
+      const BoxRequest request = RequestFor(box, fileName(state.listIndex + 1), state.viewMode);
+      if (const BoxContent* content = box.Cache().Find(request)) {
+        PaintBoxContent(painter, box, *content);
+        cause = content->cause;
+      }
+    } catch (const ProgramError& error) {
+      PaintBoxContent(painter, box, ErrorLine(error));
+      cause = error.Cause();
     }
-  } catch (const ProgramError& error) {
-    PaintBoxContent(painter, box, Text(ProgramError::Text(error.Number(), error.Description())));
   }
+  // The box keeps its one error line; pointing at it tells why.
+  if (box.toolTip() != cause) box.setToolTip(cause);
 }

@@ -60,15 +60,15 @@ class LogonEntry {
   virtual void Remove() = 0;
 };
 
-// Sets the desktop wallpaper. True when the desktop accepted the file; false
-// when it was not changed (the reason goes to the trace output).
+// Sets the desktop wallpaper. Returns once the desktop took the file. A file
+// that is no picture the program can show raises 53 "File not found" or 481
+// "Invalid picture"; a desktop that cannot be reached or does not take it
+// raises "Unexpected internal error". Each error's cause says what failed,
+// naming the file, the desktop or the setting, and what to do.
 class WallpaperSetter {
  public:
   virtual ~WallpaperSetter() = default;
-  virtual bool Set(const QString& file) = 0;
-  // Why Set() refused the file, in plain words naming the file or value and
-  // what to do, for the error report; empty when it cannot tell.
-  virtual QString RefusalCause(const QString& /*file*/) { return {}; }
+  virtual void Set(const QString& file) = 0;
 };
 
 // Modal message boxes. Style as the classic values: 0 OK only, 64 OK with an

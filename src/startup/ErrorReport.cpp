@@ -94,8 +94,8 @@ QString ErrorCauseLine(const std::exception& error) {
 }
 
 QString ErrorReportText(const std::exception& error) {
-  const QString cause = ErrorCauseLine(error);
-  return UnhandledErrorLine(error) + (cause.isEmpty() ? QString() : QStringLiteral("\r\n") + cause);
+  const QString cause = CauseOf(error);
+  return ErrorTextOf(error) + (cause.isEmpty() ? QString() : QStringLiteral("\r\n") + cause);
 }
 
 void ReportCauseLines() { CauseLinesWanted() = true; }
@@ -115,7 +115,7 @@ void ReportUnhandledError(const std::exception& error) {
     return;
   }
   try {
-    ShowErrorBox(cause.isEmpty() ? line : line + QStringLiteral("\r\n") + cause);
+    ShowErrorBox(CauseLinesWanted() ? ErrorReportText(error) : ErrorTextOf(error));
   } catch (const std::exception&) {
     // The line on standard error is the report; a box that cannot be shown
     // must not turn it into a crash.

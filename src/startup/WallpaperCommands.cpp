@@ -1,3 +1,7 @@
+#include <QSet>
+
+#include <cstdio>
+
 #include "errors/Errors.h"
 #include "imagelist/ZVRImageList.h"
 #include "kit/KitGlobal.h"
@@ -11,7 +15,11 @@ namespace {
 
 constexpr char kRotateArgument[] = "/rotate";
 
-constexpr char kRefused[] = "the desktop did not take \"%1\" as its wallpaper";
+constexpr char kPassedOver[] =
+    "ZVistaro02: %1; the rotation passed over it: remove it from the image list\n";
+constexpr char kNothingShowable[] =
+    "none of the %1 entries of the image list that were tried can be shown as the wallpaper "
+    "(each is named above); remove them from the list and add pictures";
 constexpr char kEmptyList[] = "the image list is empty; open the window and add pictures to it";
 constexpr char kNothingSetYet[] =
     "the image list does not say where the rotation stands (no last wallpaper stored); open "
@@ -34,17 +42,26 @@ QString NoNextCause(const QString& last) {
   return QString::fromLatin1(kLastNotListed).arg(last);
 }
 
+// An entry the rotation passes over: its file is missing or unreadable, or
+// no picture that can be shown. A desktop's refusal is no such entry.
+bool CannotBeShown(const ProgramError& error) {
+  return error.Number() == kErrFileNotFound || error.Number() == kErrInvalidPicture;
+}
+
+// One line on standard error for an entry passed over, naming it.
+void ReportPassedOver(const ProgramError& error) {
+  const QByteArray line = QString::fromLatin1(kPassedOver).arg(EscapeControlCharacters(error.Cause())).toUtf8();
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 void SetWallpaper(const QString& FileName) {
   // The name goes to the platform exactly as stored: converting it to a
   // narrower character set would set a different file, or none, for names
-  // outside it.
-  WallpaperSetter& wallpaper = *CurrentPlatform().wallpaper;
-  if (wallpaper.Set(FileName)) return;
-  QString cause = wallpaper.RefusalCause(FileName);
-  if (cause.isEmpty()) cause = QString::fromLatin1(kRefused).arg(FileName);
-  RaiseError(kErrUnexpectedInternal, std::nullopt, cause);
+  // outside it. A refusal raises its error with the cause.
+  CurrentPlatform().wallpaper->Set(FileName);
 }
 
 QString NextWallpaper() {
@@ -65,7 +82,35 @@ void SetListedWallpaper(const QString& FileName) {
   WriteSetting(QLatin1String(kImageListLastSelectedKey), FileName);
 }
 
-void RotateWallpaper() { SetListedWallpaper(NextWallpaper()); }
+void RotateWallpaper() {
+  // The picture readers' own warnings go to the trace output: the line that
+  // names an entry passed over says what the user needs to know.
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+    KitGlobal().Trace(message, 0);
+  });
+  QString next = NextWallpaper();
+  // A store that will refuse the new value refuses before the desktop
+  // changes, as for SetListedWallpaper.
+  CurrentPlatform().settings->CheckWritable(ApplicationTitle());
+  QSet<QString> passedOver;
+  for (;;) {
+    try {
+      SetWallpaper(next);
+      break;
+    } catch (const ProgramError& error) {
+      if (!CannotBeShown(error)) throw;
+      ReportPassedOver(error);
+      passedOver.insert(next);
+      // Back where it began (or in a loop of entries that repeat): no entry
+      // of the list can be shown.
+      next = NextStoredFileName(next);
+      if (passedOver.contains(next)) {
+        throw error.WithCause(QString::fromLatin1(kNothingShowable).arg(passedOver.size()));
+      }
+    }
+  }
+  WriteSetting(QLatin1String(kImageListLastSelectedKey), next);
+}
 
 void WriteLogonEntry() {
   const QString confirmation = CurrentPlatform().logon->Write(QLatin1String(kRotateArgument));

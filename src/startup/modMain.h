@@ -32,9 +32,9 @@ class NoDisplayError : public std::runtime_error {
   NoDisplayError() : std::runtime_error("no display to open the window on") {}
 };
 
-// Hands the file to the platform as the desktop wallpaper, unchanged;
-// "Unexpected internal error" when the platform refuses it, its cause saying
-// why.
+// Hands the file to the platform as the desktop wallpaper, unchanged. A file
+// that cannot be shown raises 53 or 481, a desktop that refuses it
+// "Unexpected internal error", each with its cause.
 void SetWallpaper(const QString& FileName);
 // The entry after "ImageListLastSelected" (wrapping at the end); "Invalid
 // Parameter" when the stored name is not an entry of the list, its cause
@@ -43,7 +43,12 @@ QString NextWallpaper();
 // Sets the wallpaper to an entry of the list and stores it as
 // "ImageListLastSelected", so that the rotation goes on after it.
 void SetListedWallpaper(const QString& FileName);
-// Sets the wallpaper to the next entry (NextWallpaper) and stores it.
+// Sets the wallpaper to the next entry (NextWallpaper) and stores it. An
+// entry that cannot be shown (missing, unreadable, no picture, too dear to
+// decode) is passed over with one line on standard error naming it, and the
+// one after it is tried; the error of the last one tried is raised only when
+// the walk comes back to an entry passed over, so that one bad entry never
+// stops the rotation.
 void RotateWallpaper();
 // Writes the logon entry that runs "<executable> /rotate" at every logon
 // and confirms it in the platform's words: where it is and what it runs.
@@ -66,7 +71,8 @@ QString UnhandledErrorLine(const std::exception& error);
 // naming the file or value: "ZVistaro02: <cause>"; empty for an error that
 // needs none (no display for the window).
 QString ErrorCauseLine(const std::exception& error);
-// Both lines, CR LF between them, as a message box shows the report.
+// Both lines, CR LF between them, as a message box shows the report: without
+// the "ZVistaro02: " that begins each line on standard error.
 QString ErrorReportText(const std::exception& error);
 // From now on (command mode) every report carries its cause line.
 void ReportCauseLines();

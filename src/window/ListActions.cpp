@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
@@ -20,6 +19,7 @@
 #include <utility>
 
 #include "kit/ProgramError.h"
+#include "picture/PictureFormats.h"
 #include "platform/Platform.h"
 #include "startup/VersionText.h"
 #include "startup/modMain.h"
@@ -35,7 +35,7 @@ const QString kListTip =
 
 QString ReadableFormats() {
   QStringList formats;
-  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+  for (const QByteArray& format : ReadFormats()) {
     formats.append(QString::fromLatin1(format));
   }
   return formats.join(QStringLiteral(", "));

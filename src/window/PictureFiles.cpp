@@ -1,11 +1,12 @@
 #include "window/PictureFiles.h"
 
 #include <QDir>
-#include <QImageReader>
+
+#include "picture/PictureFormats.h"
 
 QStringList PicturePatterns() {
   QStringList patterns;
-  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+  for (const QByteArray& format : ReadFormats()) {
     patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
   }
   return patterns;

@@ -7,9 +7,11 @@
 # headless), a private bus, its own HOME and XDG folders; this script runs
 # itself inside it with --session. For every name of NAMES it rotates to a
 # picture of that name in a colour the screen did not show and checks the
-# screen (GNOME, Cinnamon: their settings, as they need OpenGL); then that an
-# unreadable and a broken file end with the error report and a missing one is
-# passed over, the desktop left as it was. Without a desktop (X11, at depths 24
+# screen (GNOME, Cinnamon: their settings, as they need OpenGL); then the same
+# for a picture of each format of FORMATS, which must show upright (those
+# settings must name a PNG or JPEG file that shows it so); then that a list of
+# only an unreadable or only a broken file ends with the error report and a
+# missing one is passed over, the desktop left as it was. Without a desktop (X11, at depths 24
 # and 16) it also sets pictures of bands in several formats, which must cover
 # the screen, replacing and freeing the root's pixmap, and refuses a cut one.
 
@@ -45,6 +47,13 @@ DESKTOPS = {
     "X11": ("", [], "screen", {}),  # no desktop: the root window's background
     "X11-16": ("", [], "screen", {}),
 }
+# Files that not every desktop reads itself, or that need turning: each is
+# converted from a PNG of the colour (ImageMagick), or written here. A phone
+# photo stored on its side, its left half the first colour: upright, that half
+# is on top.
+FORMATS = ["lossy.webp", "lossless.webp", "picture.tif", "picture.tga", "phone photo.jpg",
+           "two colours.heic"]
+TURNED = [(300, 60, 0), (300, 420, 1)]  # where each colour shows upright
 BANDS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (160, 96, 32)]
 # Covering the screen, bands of a 2:1 picture end at x 80, 320 and 560.
 BAND_POINTS = [(x, y, BANDS[i]) for x, i in [(40, 0), (120, 1), (300, 1), (340, 2), (520, 2),
@@ -73,6 +82,33 @@ def png(path, colours, kind="rgb", width=32, height=32):
                 + chunk(b"IDAT", zlib.compress((b"\0" + row) * height, 1)) + chunk(b"IEND", b""))
 
 
+# Writes a picture of the format its name ends in, of one colour, or of two
+# one above the other: the phone photo stored on its side, upright by its
+# EXIF orientation 6; the HEIC stored upright.
+def picture_file(path, colours):
+    base = path.rsplit(".", 1)[0]
+    if path.endswith(".tga"):  # uncompressed true colour, with the footer Qt's reader needs
+        header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 32, 32, 24, 0)
+        with open(path, "wb") as f:
+            f.write(header + bytes(reversed(colours[0])) * 32 * 32 + bytes(8) +
+                    b"TRUEVISION-XFILE.\0")
+    elif path.endswith(".jpg"):
+        png(base + ".jpeg", colours, "jpeg", 64, 32)
+        jpeg = pathlib.Path(base + ".jpeg").read_bytes()
+        tiff = b"MM\0\x2a" + struct.pack(">IHHHIHHI", 8, 1, 0x0112, 3, 1, 6, 0, 0)
+        exif = b"Exif\0\0" + tiff
+        pathlib.Path(path).write_bytes(jpeg[:2] + b"\xff\xe1" + struct.pack(">H", len(exif) + 2)
+                                       + exif + jpeg[2:])
+        os.remove(base + ".jpeg")
+    else:
+        png(base + ".source.png", colours if path.endswith(".heic") else colours[:1])
+        options = {"lossy.webp": ["-quality", "90"],
+                   "lossless.webp": ["-define", "webp:lossless=true"],
+                   "two colours.heic": ["-rotate", "90"]}.get(os.path.basename(path), [])
+        subprocess.run(["convert", base + ".source.png", *options, path], check=True)
+        os.remove(base + ".source.png")
+
+
 def poll(condition, seconds=30, done=bool):
     deadline = time.monotonic() + seconds
     while not done(result := condition()) and time.monotonic() < deadline:
@@ -80,16 +116,34 @@ def poll(condition, seconds=30, done=bool):
     return result
 
 
+# What the file at path shows stretched to the screen, at the points given.
+def file_pixels(path, points):
+    data = subprocess.run(["convert", path, "-resize", "640x480!", "-depth", "8", "rgb:-"],
+                          capture_output=True).stdout
+    return [tuple(data[(y * 640 + x) * 3:][:3]) for x, y, _ in points]
+
+
 # (whether the desktop shows the picture at path, what it shows); expected:
 # (x, y, colour) on the screen; an X screen is of depth 24 or 16 (5-6-5 bits).
+# A path of None: the settings must name a copy that every desktop reads
+# (PNG or JPEG) and that shows the colours upright.
 def shows(env, check, path, expected):
     if check != "screen":
         seen = [ast.literal_eval(subprocess.run(["gsettings", "get", *key], env=env, text=True,
                                                 capture_output=True).stdout or "''") for key in check]
         # A file URI that needs no further encoding.
-        return all(v.startswith("file://") and urllib.parse.unquote(v[7:]) == path and
-                   all(c.isascii() and c.isprintable() and c not in ' "#<>\\^`{|}' for c in v)
-                   for v in seen), seen
+        named = [urllib.parse.unquote(v[7:]) for v in seen if v.startswith("file://") and
+                 all(c.isascii() and c.isprintable() and c not in ' "#<>\\^`{|}' for c in v)]
+        if path is not None or len(named) != len(seen):
+            return len(named) == len(seen) and all(n == path for n in named), seen
+        for n in named:
+            with open(n, "rb") as f:
+                start = f.read(4)
+            seen += [start, file_pixels(n, expected)]
+            if not (start.startswith(b"\x89PNG") or start.startswith(b"\xff\xd8")):
+                return False, seen
+        return all(abs(a - b) <= 24 for n in named for s, p in zip(file_pixels(n, expected), expected)
+                   for a, b in zip(s, p[2])), seen
     if "SWAYSOCK" in env:
         _, size, _, data = subprocess.run(["grim", "-t", "ppm", "-"], env=env,
                                           capture_output=True).stdout.split(b"\n", 3)
@@ -154,25 +208,36 @@ def run_session(name, program, work):
     for picture, colour in [("start.png", START), ("unreadable.png", START)] + \
             [(p, COLOURS[i % 2]) for i, p in enumerate(NAMES)]:
         png(os.path.join(pictures, picture), [colour])
+    # Their colours go on from those of NAMES, so that each differs from the last.
+    first = len(NAMES) % 2
+    for i, picture in enumerate(FORMATS):
+        picture_file(os.path.join(pictures, picture), COLOURS[(first + i) % 2:] +
+                     COLOURS[:(first + i) % 2])
     os.chmod(pictures + "/unreadable.png", 0)
     # On X11 each picture set replaces the root's pixmap and frees the old one.
     # A missing name never enters the list (the next existing one is set:
-    # the same picture again); the others are refused with the report and
-    # leave the desktop as it was.
-    previous = pictures + "/start.png"
+    # the same picture again); a list of only an unreadable or a broken file
+    # ends with the report, naming it, and leaves the desktop as it was.
+    previous, shown = pictures + "/start.png", pictures + "/start.png"
+    turned = lambda i: [(x, y, COLOURS[(i + c) % 2]) for x, y, c in TURNED]
     for i, (picture, points, status) in enumerate(
             [(p, [(x, y, COLOURS[i % 2]) for x, y in POINTS], 0) for i, p in enumerate(NAMES)]
-            + [(b, BAND_POINTS, 0) for b in bands] + [("missing.png", None, 0),
-                                                      ("unreadable.png", None, 1),
-                                                      ("broken.png", None, 1)]
+            + [(b, BAND_POINTS, 0) for b in bands]
+            + [(p, turned(first + i) if "colours" in p or "phone" in p else
+                [(x, y, COLOURS[(first + i) % 2]) for x, y in POINTS], 0)
+               for i, p in enumerate(FORMATS)]
+            + [("missing.png", None, 0), ("unreadable.png", None, 1), ("broken.png", None, 1)]
             + [("cut.png", None, 1)] * x11):
         path = os.path.normpath(os.path.join(pictures, picture))
-        shown, expected = (path, points) if points else (previous, expected)
+        if points:  # a picture of its own, or a copy of it where the desktop reads files
+            shown, expected = (None if picture in FORMATS else path), points
+        entries, last = ([path], path) if status else \
+            ([previous, picture[2:] if picture[:2] == "./" else path], previous)
         old = root_pixmaps(env, 0) if x11 else None
         # The first rotation is tried again while the desktop starts; a refused
         # file gets a second for the desktop to wrongly show it.
         done, (ok, seen) = poll(lambda: (
-            rotate(program, env, [previous, picture[2:] if picture[:2] == "./" else path], previous),
+            rotate(program, env, entries, last),
             poll(lambda: shows(env, check, shown, expected), 10 if points else 1,
                  lambda r: points and r[0])), 60 if i == 0 else 0,
             lambda r: r[0].returncode == 0 and r[1][0])
@@ -181,9 +246,10 @@ def run_session(name, program, work):
             ok = ok and (now[:2] == old and len(now) == 3 if status else
                          now[0] == now[1] not in (0, old[0]) and len(now) == 2)
         if done.returncode != status or ("ZVistaro02: Error" in done.stderr) != bool(status) \
-                or done.stderr.count("wallpaper refused") != status or not ok:
+                or (status and f'"{path}"' not in done.stderr) or not ok:
             failures.append(f"{picture!r}: exit {done.returncode}, shows {seen}\n{done.stderr}")
-        previous = shown
+        if points:
+            previous = path
     # The desktop's programs end with the session's process group.
     injected = [d for d, _, files in os.walk(work) if "INJECTED" in files]
     return failures + (["a name ran as a command in " + ", ".join(injected)] if injected else [])

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QImageWriter>
 #include <QListView>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -12,10 +13,10 @@
 #include <sys/resource.h>
 
 #include "display/DisplayBox.h"
-#include "display/PictureReader.h"
 #include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"
+#include "picture/PictureReader.h"
 #include "support/TestSupport.h"
 #include "window/WindowDriver.h"
 
@@ -25,13 +26,16 @@ using Pixels = QList<std::tuple<int, int, QColor>>;
 const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kYellow(255, 255, 0);
 const QString kInvalid = QStringLiteral("Error 481 - Invalid picture");
 
-// A picture of one colour per quadrant, in the given file format.
-QByteArray Quadrants(const char* format, int width = 300, int height = 200) {
+// A picture of one colour per quadrant, in the given file format; stored
+// turned a quarter to the left, with metadata that says to turn it back.
+QByteArray Quadrants(const char* format, int width = 300, int height = 200, bool turned = false) {
   const QRgb pixels[] = {kRed.rgb(), kGreen.rgb(), kBlue.rgb(), kYellow.rgb()};
   QByteArray bytes;
   QBuffer buffer(&bytes);
   const QImage image(reinterpret_cast<const uchar*>(pixels), 2, 2, QImage::Format_RGB32);
-  image.scaled(width, height).save(&buffer, format);
+  QImageWriter writer(&buffer, format);
+  if (turned) writer.setTransformation(QImageIOHandler::TransformationRotate90);
+  writer.write(image.scaled(width, height).transformed(QTransform().rotate(turned ? -90 : 0)));
   return bytes;
 }
 
@@ -54,11 +58,20 @@ QByteArray Jpeg(const char* kind, const char* heightWidth, const char* hv, bool 
          QByteArray(64, 0) + QByteArray::fromHex("ffd9");
 }
 
-// A 24-bit BMP header claiming a square of the given side (little-endian),
-// with no pixels.
+// An 8-bit run-length coded BMP header claiming a square of the given side
+// (little-endian), with no pixels: runs may skip pixels, so its length tells
+// nothing.
 QByteArray Bmp(const QByteArray& side) {
   return QByteArray::fromHex("424d 36000000 00000000 36000000 28000000" + side + side +
-                             "0100 1800 00000000 00000000 130b0000 130b0000 00000000 00000000");
+                             "0100 0800 01000000 00000000 130b0000 130b0000 00000000 00000000");
+}
+
+// A progressive JPEG of the given size whose first scan comes again and
+// again: each one a pass over the whole picture, of a few bytes.
+QByteArray JpegOfScans(const char* heightWidth, int scans) {
+  return Jpeg("c2", heightWidth, "11", false).chopped(2) +
+         QByteArray::fromHex("ffda 0008 01 0100 0000 00").repeated(scans) +
+         QByteArray::fromHex("ffd9");
 }
 
 // What the box shows inside its frame once the picture a paint asked for is
@@ -131,19 +144,38 @@ void tst_Rendering::decoderCostIsJudgedFromTheHeader_data() {
   QTest::newRow("png 256 MP huge") << Png("00003e80 00003e80 1006000000 11ee039d") << 3;
   QTest::newRow("bmp 100 MP") << Bmp("10270000") << -1;
   QTest::newRow("bmp 256 MP huge") << Bmp("803e0000") << 1;
+  // What costs time rather than memory: scans beyond the cap, a file far
+  // shorter than its pixels, and padding before the frame header, which is
+  // read in blocks however long it is.
+  QTest::newRow("jpg 16 MP of 1000 scans") << JpegOfScans("0fa0 0fa0", 999) << -1;
+  QTest::newRow("jpg 16 MP of 50000 scans huge") << JpegOfScans("0fa0 0fa0", 50000) << 2;
+  QTest::newRow("tga 8192 x 8192 in 44 bytes huge")
+      << QByteArray::fromHex("000002 0000000000 00000000 0020 0020 1800 00000000 00000000") +
+             "TRUEVISION-XFILE." + QByteArray(1, 0)
+      << 0;
+  QTest::newRow("jpg after 64 MB of padding")
+      << QByteArray::fromHex("ffd8") + QByteArray(64 << 20, 0) +
+             Jpeg("c0", "0010 0010", "11", false).mid(2)
+      << -1;
   // Every seed of the picture fuzzer, each a fault once found (the 30000 x
   // 30000 progressive JPEG whose decoder would take 5.4 GB among them) or a
   // format the program reads, drawn as fuzz_picture.cpp draws it (the first
   // byte picks the extension and the view mode).
-  const QStringList extensions = {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"};
-  const QDir seeds(QStringLiteral(ZV_PICTURE_SEEDS));
-  for (const QString& name : seeds.entryList(QDir::Files, QDir::Name)) {
-    QFile seed(seeds.filePath(name));
-    QVERIFY(seed.open(QIODevice::ReadOnly));
-    const QByteArray bytes = seed.readAll();
-    const int first = quint8(bytes.at(0));
-    QTest::addRow("%s fuzz seed %s", qPrintable(extensions[first % 8]), qPrintable(name))
-        << bytes.mid(1) << (first / 8) % 4;
+  // The seeds of the program's own readers (fuzz_pictureformats.cpp) too.
+  const QList<std::pair<const char*, QStringList>> corpora = {
+      {"fuzz_picture", {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"}},
+      {"fuzz_pictureformats", {"heic", "avif", "jxl"}}};
+  for (const auto& [corpus, extensions] : corpora) {
+    const QDir seeds(QStringLiteral(ZV_PICTURE_SEEDS) + '/' + corpus);
+    for (const QString& name : seeds.entryList(QDir::Files, QDir::Name)) {
+      QFile seed(seeds.filePath(name));
+      QVERIFY(seed.open(QIODevice::ReadOnly));
+      const QByteArray bytes = seed.readAll();
+      const int first = quint8(bytes.at(0));
+      const int count = int(extensions.size());
+      QTest::addRow("%s fuzz seed %s", qPrintable(extensions[first % count]), qPrintable(name))
+          << bytes.mid(1) << (first / count) % 4;
+    }
   }
 }
 
@@ -208,8 +240,9 @@ void tst_Rendering::drawsTheListInEachMode() {
   const QString quadrants = MakeFile(dir.path(), "quadrants.png", png);
   const QString changing = MakeFile(dir.path(), "changing.png", png);
   const QString slow = MakeFile(dir.path(), "slow.png", Quadrants("png", 8000, 8000));
-  modMain::SharedImageList()->Add(QStringList{quadrants, changing});
-  for (int i = 2; i < 40000; ++i) modMain::SharedImageList()->Add(quadrants);
+  const QString turned = MakeFile(dir.path(), "turned.tif", Quadrants("tiff", 300, 200, true));
+  modMain::SharedImageList()->Add(QStringList{quadrants, changing, turned});
+  for (int i = 3; i < 40000; ++i) modMain::SharedImageList()->Add(quadrants);
   modMain::SharedImageList()->Add(slow);
   QVERIFY(driver_.Start());
   auto* box = driver_.Control<DisplayBox>("vistaro");
@@ -230,10 +263,16 @@ void tst_Rendering::drawsTheListInEachMode() {
       {{120, 70, kRed}, {160, 70, kGreen}, {120, 100, kBlue}, {270, 168, kYellow}},
       // Proportionally: full height, 262 wide, centred at x = 8.
       {{3, 80, none}, {20, 20, kRed}, {250, 20, kGreen}, {20, 160, kBlue}, {273, 80, none}}};
-  for (int mode = 0; mode < 4; ++mode) {
-    modes->setCurrentIndex(mode);
-    Check(box, expected[mode]);
+  // The same for a picture stored on its side that its metadata turns
+  // upright: it is placed and drawn as the upright one.
+  for (const int row : {0, 2}) {
+    list->setCurrentIndex(list->model()->index(row, 0));
+    for (int mode = 0; mode < 4; ++mode) {
+      modes->setCurrentIndex(mode);
+      Check(box, expected[mode]);
+    }
   }
+  list->setCurrentIndex(list->model()->index(0, 0));
   for (const int mode : {4, 5, -1}) {
     modes->setCurrentIndex(mode);
     QCOMPARE(Inner(box),
@@ -258,6 +297,8 @@ void tst_Rendering::drawsTheListInEachMode() {
     for (int mode = 0; mode <= lastMode; ++mode) {
       modes->setCurrentIndex(mode);
       QCOMPARE(Inner(box), Line(box, kInvalid));
+      // The box's tooltip says why, naming the file.
+      QVERIFY2(box->toolTip().startsWith('"' + changing + '"'), qPrintable(box->toolTip()));
     }
   }
   QVERIFY(QFile::remove(changing) && QDir(dir.path()).mkdir("changing.png"));
@@ -271,6 +312,7 @@ void tst_Rendering::drawsTheListInEachMode() {
   Check(box, {{10, 10, kRed}});
   MakeFile(dir.path(), "changing.png", png);
   Check(box, {{273, 170, kYellow}});
+  QCOMPARE(box->toolTip(), QString());
 
   // A picture that takes long to decode is decoded off the window's thread:
   // the box is painted cleared at once and drawn again by itself once the

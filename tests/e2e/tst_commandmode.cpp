@@ -181,8 +181,36 @@ class tst_CommandMode : public QObject {
     row("no last stored, /auto", {"/auto"}, Ini("~a.png", ""), {}, {}, 1, 1,
         kInvalid + QByteArray("the image list does not say where the rotation stands (no last*"),
         {});
-    row("next is no picture", rotate, Ini("~a.png; ~x.webp"), {}, {}, 1, 1,
-        kRefused + QByteArray("\"~x.webp\" is not a picture this installation can read (*"), {});
+    // Entries that cannot be shown are passed over, each named with what to
+    // do; only a list of nothing else ends with the report.
+    const QString bigAndText =
+        "printf '\\x89PNG\\r\\n\\x1a\\n\\0\\0\\0\\rIHDR\\0\\0N \\0\\0N "
+        "\\b\\6\\0\\0\\0\\xe3pF9\\0\\0\\0"
+        "\\0IDAT5\\xaf\\x06\\x1e\\0\\0\\0\\0IEND\\xaeB`\\x82' >../big.png; echo text >../x.txt; "
+        "printf '\\0\\0\\2\\0\\0\\0\\0\\0\\0\\0\\0\\0\\2\\0\\2\\0\\030\\0abcdefghijkl' "
+        ">../nofooter.tga; ";
+    const QByteArray passed = "; the rotation passed over it: remove it from the image list\n";
+    row("passed over: a text file, a too-big picture, an unreadable file, a TGA that does not "
+        "decode",
+        rotate, Ini("~a.png; ~x.txt; ~big.png; ~unreadable.png; ~nofooter.tga; ~b.png"),
+        bigAndText +
+            "[ $(id -u) = 0 ] || exit 77; cp ../a.png ../unreadable.png; chmod 000 "
+            "../unreadable.png; chmod 755 ..; chmod 777 .; chmod 666 \"$F\"; touch "
+            "../wallpaper.log; chmod 666 ../wallpaper.log",
+        "export HOME=/nonexistent; exec setpriv --reuid=65534 --regid=65534 --clear-groups --", 1,
+        0,
+        "ZVistaro02: \"~x.txt\" is not a picture this installation can read (*)" + passed +
+            "ZVistaro02: \"~big.png\" is a 20000 x 20000 PNG picture whose decoding would need * "
+            "MB, more than the limit of 1024 MB" +
+            passed + "ZVistaro02: \"~unreadable.png\" cannot be read (Permission denied)*" +
+            passed + "ZVistaro02: \"~nofooter.tga\" does not decode as a picture (*)" + passed,
+        "~b.png\n");
+    row("nothing but entries that cannot be shown", rotate, Ini("~x.webp; ~big.png", "~x.webp"),
+        bigAndText, {}, 1, 1,
+        "ZVistaro02: \"~big.png\" is a *" + passed + "ZVistaro02: \"~x.webp\" is not a *" + passed +
+            "ZVistaro02: Error 481 - Invalid picture\nZVistaro02: none of the 2 entries of the "
+            "image list that were tried can be shown*",
+        {});
     row("refused every time, /auto", {"/auto"}, Ini("~a.png; ~refused.png"), {}, {}, 2, 1,
         kRefused + QByteArray("the wallpaper command \"~set-wallpaper\" did not accept "
                               "\"~refused.png\"*"),
@@ -191,6 +219,14 @@ class tst_CommandMode : public QObject {
         "unset ZVISTARO_WALLPAPER_COMMAND DISPLAY WAYLAND_DISPLAY; XDG_CURRENT_DESKTOP= exec", 1, 1,
         kRefused + QByteArray("no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is \"\", "
                               "DISPLAY is unset); set ZVISTARO_WALLPAPER_COMMAND*"),
+        {});
+    // Each cause says what failed: nothing was asked that did not answer.
+    row("DISPLAY names no X server", rotate, kAbc, {},
+        "unset ZVISTARO_WALLPAPER_COMMAND WAYLAND_DISPLAY; XDG_CURRENT_DESKTOP= DISPLAY=:9876 exec",
+        1, 1, kRefused + QByteArray("the X display \":9876\" (DISPLAY) cannot be opened;*"), {});
+    row("the wallpaper command does not exist", rotate, kAbc, {},
+        "ZVISTARO_WALLPAPER_COMMAND=\"$PWD/absent --x\" exec", 1, 1,
+        kRefused + QByteArray("the wallpaper command \"~config/absent --x\" could not be run (*"),
         {});
     // /remove never reads the settings, even a FIFO that would block.
     row("no entry to remove", {"/remove"}, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1,

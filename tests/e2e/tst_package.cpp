@@ -35,6 +35,7 @@ dpkg-deb -x ./*.deb root
 lintian --fail-on error,warning ./*.deb 2>/dev/null
 dpkg-deb --field ./*.deb Package Version Depends | tr '\n' ' ' | grep -qE \
   "^Package: zvistaro02 Version: $4 Depends: (.*, )?qt6-image-formats-plugins(,| |$)"
+dpkg-deb --field ./*.deb Depends | grep 'libheif1 ' | grep -q 'libjxl0.7 '
 [ "$(grep -c -e '^Copyright: 2026 The Zorvane Vistaro authors$' -e '^License: Expat$' \
   -e '^ THE SOFTWARE IS PROVIDED "AS IS"' root/usr/share/doc/zvistaro02/copyright)" = 3 ]
 for t in "$PWD/prefix" "$PWD/root/usr"; do

@@ -13,15 +13,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 #include "display/DisplayBox.h"
 #include "display/Rendering.h"
 
 namespace {
 
-// Qt's own readers and those of its image format plugins.
-constexpr const char* kExtensions[] = {"bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"};
-constexpr int kExtensionCount = 8;
+// Qt's own readers and those of its image format plugins, unless the target
+// that includes this file names others.
+#ifndef ZV_FUZZ_EXTENSIONS
+#define ZV_FUZZ_EXTENSIONS "bmp", "png", "jpg", "gif", "ico", "webp", "tif", "tga"
+#endif
+constexpr const char* kExtensions[] = {ZV_FUZZ_EXTENSIONS};
+constexpr int kExtensionCount = int(std::size(kExtensions));
 constexpr int kViewModes = 4;  // the modes that draw the picture
 
 struct PictureDisplay {

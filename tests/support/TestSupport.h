@@ -50,9 +50,12 @@ class FakeLogonEntry : public LogonEntry {
 
 class FakeWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override {
+  void Set(const QString& file) override {
     setFiles.append(file);
-    return !refusedFiles.contains(file);
+    if (refusedFiles.contains(file)) {
+      throw ProgramError(static_cast<qint32>(0x80042000u), "ZVistaro02",
+                         "Unexpected internal error", "the desktop refused " + file);
+    }
   }
   QStringList setFiles;      // every file handed over, accepted or not
   QStringList refusedFiles;  // files to refuse

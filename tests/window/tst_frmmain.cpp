@@ -189,8 +189,9 @@ class tst_frmMain : public QObject {
     QCOMPARE(platform_->settings->values.value(kLastSelected), dir_.filePath("b.bmp"));
     QCOMPARE(platform_->messages->shown.size(), 1);
     const QString report = platform_->messages->shown[0].prompt;
-    QVERIFY(report.startsWith("ZVistaro02: Error -2147213312 - Unexpected internal error\r\n"));
-    QVERIFY(report.contains(dir_.filePath("a.bmp")));
+    // The report line and the cause line, without standard error's prefixes.
+    QCOMPARE(report, "Error -2147213312 - Unexpected internal error\r\nthe desktop refused " +
+                         dir_.filePath("a.bmp"));
     QCOMPARE(platform_->messages->shown[0].style, 16);
   }
 

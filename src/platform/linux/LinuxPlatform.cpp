@@ -4,7 +4,6 @@
 #include "platform/linux/IniSettingsStore.h"
 #include "platform/linux/LinuxPatternListing.h"
 #include "platform/linux/LinuxProcessInfo.h"
-#include "platform/linux/WallpaperRefusal.h"
 #include "platform/linux/XdgConfig.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
@@ -19,7 +18,7 @@ std::unique_ptr<Platform> CreatePlatform() {
                                                      *platform->process);
   platform->messages =
       std::make_unique<QtMessageBoxes>(*platform->process, QtMessageBoxes::LineEnds::kLf);
-  platform->wallpaper = ExplainRefusals(CreateLinuxWallpaper());
+  platform->wallpaper = CreateLinuxWallpaper();
   platform->patterns = std::make_unique<LinuxPatternListing>();
   return platform;
 }

@@ -81,14 +81,15 @@ void WindowsLogonEntry::Remove() {
   }
 }
 
-bool WindowsWallpaper::Set(const QString& file) {
+void WindowsWallpaper::Set(const QString& file) {
   try {
     win32::SetDesktopWallpaper(file.toStdWString());
-    return true;
   } catch (const win32::Win32Error& error) {
-    KitGlobal().Trace(
-        QStringLiteral("wallpaper refused: ") + QString::fromStdWString(error.Message()), 0);
-    return false;
+    const QString cause =
+        QStringLiteral("Windows did not take \"%1\" as the desktop wallpaper (%2)")
+            .arg(file, QString::fromStdWString(error.Message()));
+    KitGlobal().Trace(QStringLiteral("wallpaper refused: ") + cause, 0);
+    modMain::RaiseError(modMain::kErrUnexpectedInternal, std::nullopt, cause);
   }
 }
 

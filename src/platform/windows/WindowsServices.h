@@ -31,7 +31,7 @@ class WindowsLogonEntry : public LogonEntry {
 
 class WindowsWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };
 
 class WindowsPatternListing : public PatternListing {

@@ -104,7 +104,7 @@ def test_commands(program):
             (["/rotate"], 0, [], NAMES[3], None),
             (["/auto"], 0, auto_box, "a.bmp", logon),
             (["/remove"], 0, [], "a.bmp", None),
-            (["/remove"], 1, [TITLE + "\nZVistaro02: Error -2147024894"], "a.bmp", None),
+            (["/remove"], 1, [TITLE + "\nError -2147024894"], "a.bmp", None),
             (["/what"], 0, help_box, "a.bmp", None),
             (["rotate"], 0, help_box, "a.bmp", None)]:
         got = run_command(program, *args)

@@ -68,46 +68,51 @@ QString Text(gchar* owned) {
   return text;
 }
 
-// The schema, installed and with a fixed path; null, traced, otherwise.
+// The desktop, as a refusal's cause names it: by its settings.
+QString DesktopOf(const char* schemaId) {
+  return QStringLiteral("GSettings ") + FromUtf8(schemaId);
+}
+
+// The schema, installed and with a fixed path; a desktop that cannot be
+// reached otherwise.
 SchemaPtr InstalledSchema(const char* id) {
   SchemaPtr schema = LookUpSchema(id);
   if (!schema) {
-    TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(id) +
-                 QStringLiteral(" is not installed"));
-  } else if (g_settings_schema_get_path(schema.get()) == nullptr) {
-    TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(id) +
-                 QStringLiteral(" has no path"));
-    schema.reset();
+    RefuseWallpaper(
+        DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema is not installed")));
+  }
+  if (g_settings_schema_get_path(schema.get()) == nullptr) {
+    RefuseWallpaper(
+        DesktopUnreachable(DesktopOf(id), QStringLiteral("its settings schema has no path")));
   }
   return schema;
 }
 
 // The keys to write: the picture key, and the dark one where the schema has
 // it; every one a text key.
-bool KeysToWrite(GSettingsSchema* schema, const GSettingsTarget& target, Keys* keys) {
-  keys->push_back(target.key);
+Keys KeysToWrite(GSettingsSchema* schema, const GSettingsTarget& target) {
+  Keys keys{target.key};
   if (target.darkKey != nullptr && g_settings_schema_has_key(schema, target.darkKey)) {
-    keys->push_back(target.darkKey);
+    keys.push_back(target.darkKey);
   }
-  for (const char* key : *keys) {
+  for (const char* key : keys) {
     if (!HasStringKey(schema, key)) {
-      TraceRefusal(QStringLiteral("settings schema ") + FromUtf8(target.schema) +
-                   QStringLiteral(" has no text key ") + FromUtf8(key));
-      return false;
+      RefuseWallpaper(
+          DesktopUnreachable(DesktopOf(target.schema),
+                             QStringLiteral("its settings have no text key ") + FromUtf8(key)));
     }
   }
-  return true;
+  return keys;
 }
 
-bool AllWritable(GSettings* settings, const char* schemaId, const Keys& keys) {
+void RefuseUnlessWritable(GSettings* settings, const char* schemaId, const Keys& keys,
+                          const QString& file) {
   for (const char* key : keys) {
     if (!g_settings_is_writable(settings, key)) {
-      TraceRefusal(FromUtf8(schemaId) + QLatin1Char(' ') + FromUtf8(key) +
-                   QStringLiteral(" is locked"));
-      return false;
+      RefuseWallpaper(
+          DesktopRefused(DesktopOf(schemaId), file, FromUtf8(key) + QStringLiteral(" is locked")));
     }
   }
-  return true;
 }
 
 // Writes every key in one change, so that the desktop never sees one key
@@ -133,18 +138,18 @@ const char* KeyNotHolding(GSettings* settings, const Keys& keys, const QList<QBy
 
 // All keys take the value, or none does: a key that did not keep it puts
 // the old values of all back.
-bool WriteAllOrNothing(GSettings* settings, const char* schemaId, const Keys& keys,
-                       const QByteArray& value) {
+void WriteAllOrNothing(GSettings* settings, const char* schemaId, const Keys& keys,
+                       const QByteArray& value, const QString& file) {
   QList<QByteArray> old;
   for (const char* key : keys) old.append(Text(g_settings_get_string(settings, key)).toUtf8());
   const QList<QByteArray> values(qsizetype(keys.size()), value);
   WriteTogether(settings, keys, values);
   const char* failed = KeyNotHolding(settings, keys, values);
-  if (failed == nullptr) return true;
-  TraceRefusal(FromUtf8(schemaId) + QLatin1Char(' ') + FromUtf8(failed) +
-               QStringLiteral(" did not keep the new value; the old values are put back"));
+  if (failed == nullptr) return;
   WriteTogether(settings, keys, old);
-  return false;
+  RefuseWallpaper(DesktopRefused(
+      DesktopOf(schemaId), file,
+      FromUtf8(failed) + QStringLiteral(" did not keep the new value; the old values are back")));
 }
 
 }  // namespace
@@ -163,19 +168,19 @@ GSettingsTarget MateBackground() {
 
 GSettingsWallpaper::GSettingsWallpaper(GSettingsTarget target) : target_(target) {}
 
-bool GSettingsWallpaper::Set(const QString& file) {
+void GSettingsWallpaper::Set(const QString& file) {
   SchemaPtr schema = InstalledSchema(target_.schema);
-  Keys keys;
-  if (!schema || !KeysToWrite(schema.get(), target_, &keys)) return false;
+  const Keys keys = KeysToWrite(schema.get(), target_);
   GSettingsBackend* backend = g_settings_backend_get_default();
   std::unique_ptr<GSettingsBackend, GObjectUnref> backendRef(backend);
   if (!KeepsValues(backend)) {
-    TraceRefusal(QStringLiteral("settings would not be kept (") +
-                 FromUtf8(G_OBJECT_TYPE_NAME(backend)) + QStringLiteral(", is dconf missing?)"));
-    return false;
+    RefuseWallpaper(DesktopUnreachable(DesktopOf(target_.schema),
+                                       QStringLiteral("its settings would not be kept (") +
+                                           FromUtf8(G_OBJECT_TYPE_NAME(backend)) +
+                                           QStringLiteral("): is dconf missing?")));
   }
   std::unique_ptr<GSettings, GObjectUnref> settings(
       g_settings_new_full(schema.get(), backend, nullptr));
-  return AllWritable(settings.get(), target_.schema, keys) &&
-         WriteAllOrNothing(settings.get(), target_.schema, keys, StoredValue(file, target_.asUri));
+  RefuseUnlessWritable(settings.get(), target_.schema, keys, file);
+  WriteAllOrNothing(settings.get(), target_.schema, keys, StoredValue(file, target_.asUri), file);
 }

@@ -24,7 +24,7 @@ GSettingsTarget MateBackground();
 class GSettingsWallpaper : public WallpaperSetter {
  public:
   explicit GSettingsWallpaper(GSettingsTarget target);
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 
  private:
   GSettingsTarget target_;

@@ -1,7 +1,11 @@
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
-#include "display/PictureReader.h"
+#include <QDir>
+
+#include "errors/Errors.h"
 #include "kit/KitGlobal.h"
+#include "picture/DesktopCopies.h"
+#include "picture/PictureDecode.h"
 #include "platform/linux/wallpaper/CommandWallpaper.h"
 #include "platform/linux/wallpaper/GSettingsWallpaper.h"
 #include "platform/linux/wallpaper/LxqtWallpaper.h"
@@ -12,36 +16,73 @@
 
 namespace {
 
+constexpr char kNoDesktop[] =
+    "no desktop to set the wallpaper on (XDG_CURRENT_DESKTOP is %1, DISPLAY is %2); set "
+    "ZVISTARO_WALLPAPER_COMMAND";
+constexpr char kDesktopRefused[] = "the desktop (%1) did not take \"%2\" as its wallpaper: %3";
+constexpr char kDesktopUnreachable[] =
+    "the desktop (%1) cannot be reached: %2; is it running in this session? Otherwise set "
+    "ZVISTARO_WALLPAPER_COMMAND";
+constexpr char kMadeFor[] = " (the copy made of \"%1\" for it)";
+const QString kCopyFolder = QStringLiteral("/ZVistaro02");
+
+QString Described(const char* variable) {
+  return qEnvironmentVariableIsSet(variable)
+             ? QLatin1Char('"') + qEnvironmentVariable(variable) + QLatin1Char('"')
+             : QStringLiteral("unset");
+}
+
 // Refuses every file: no back-end applies to this session.
 class NoWallpaper : public WallpaperSetter {
  public:
-  explicit NoWallpaper(QString reason) : reason_(std::move(reason)) {}
-  bool Set(const QString& /*file*/) override {
-    TraceRefusal(reason_);
-    return false;
+  void Set(const QString& /*file*/) override {
+    RefuseWallpaper(QString::fromLatin1(kNoDesktop)
+                        .arg(Described("XDG_CURRENT_DESKTOP"), Described("DISPLAY")));
+  }
+};
+
+// How a route takes the picture, as far as checking and preparing it goes.
+enum class Handover {
+  kUserFile,     // the file itself, once it has shown that it decodes
+  kDecodedHere,  // the route decodes it itself, and so checks it
+  kReadableCopy  // a file every desktop reads (picture/DesktopCopies.h)
+};
+
+// Checks and prepares the picture once, for whichever route the session
+// takes, before the route sees it: no desktop reports a broken file.
+class CheckedPicture : public WallpaperSetter {
+ public:
+  CheckedPicture(std::unique_ptr<WallpaperSetter> route, Handover handover)
+      : route_(std::move(route)), handover_(handover) {}
+  void Set(const QString& file) override {
+    switch (handover_) {
+      case Handover::kUserFile:
+        CheckDecodes(file);
+        route_->Set(file);
+        return;
+      case Handover::kDecodedHere:
+        route_->Set(file);
+        return;
+      case Handover::kReadableCopy:
+        break;
+    }
+    DesktopCopy copy(file, DesktopCopyFolder());
+    try {
+      route_->Set(copy.Path());
+    } catch (const ProgramError& error) {
+      if (copy.Path() == file) throw;
+      throw error.WithCause(error.Cause() + QString::fromLatin1(kMadeFor).arg(file));
+    }
+    copy.Keep();
   }
 
  private:
-  QString reason_;
-};
-
-// Checks the picture once, for whichever route the session takes, before
-// the route sees it: no desktop reports a broken file.
-class CheckedPicture : public WallpaperSetter {
- public:
-  explicit CheckedPicture(std::unique_ptr<WallpaperSetter> route) : route_(std::move(route)) {}
-  bool Set(const QString& file) override { return IsUsablePicture(file) && route_->Set(file); }
-
- private:
   std::unique_ptr<WallpaperSetter> route_;
+  Handover handover_;
 };
 
-// The route for this session, as CreateLinuxWallpaper describes it.
-std::unique_ptr<WallpaperSetter> ChooseRoute() {
-  const QString command = qEnvironmentVariable("ZVISTARO_WALLPAPER_COMMAND");
-  if (!command.isEmpty()) return std::make_unique<CommandWallpaper>(command);
-  const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
-                                        !qEnvironmentVariableIsEmpty("SWAYSOCK"));
+// The route of a desktop that reads the file itself.
+std::unique_ptr<WallpaperSetter> ReadingDesktop(Desktop desktop) {
   switch (desktop) {
     case Desktop::kGnome:
     case Desktop::kUnity:
@@ -62,16 +103,31 @@ std::unique_ptr<WallpaperSetter> ChooseRoute() {
       // covers it, as every other route does.
       return std::make_unique<CommandWallpaper>(
           QStringLiteral("pcmanfm --wallpaper-mode=crop --set-wallpaper"),
-          CommandWallpaper::FileName::kAbsolute);
+          QStringLiteral("LXDE's pcmanfm"), CommandWallpaper::FileName::kAbsolute);
     case Desktop::kSway:
       return std::make_unique<SwayWallpaper>();
     case Desktop::kNone:
       break;
   }
-  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-    return std::make_unique<NoWallpaper>(QStringLiteral("no desktop to set it on"));
+  return nullptr;
+}
+
+// The route for this session, as CreateLinuxWallpaper describes it.
+std::unique_ptr<WallpaperSetter> ChooseRoute() {
+  const QString command = qEnvironmentVariable("ZVISTARO_WALLPAPER_COMMAND");
+  if (!command.isEmpty()) {
+    return std::make_unique<CheckedPicture>(
+        std::make_unique<CommandWallpaper>(
+            command, QStringLiteral("the wallpaper command \"%1\"").arg(command)),
+        Handover::kUserFile);
   }
-  return std::make_unique<X11Wallpaper>();
+  const Desktop desktop = DetectDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+                                        !qEnvironmentVariableIsEmpty("SWAYSOCK"));
+  if (auto route = ReadingDesktop(desktop)) {
+    return std::make_unique<CheckedPicture>(std::move(route), Handover::kReadableCopy);
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) return std::make_unique<NoWallpaper>();
+  return std::make_unique<CheckedPicture>(std::make_unique<X11Wallpaper>(), Handover::kDecodedHere);
 }
 
 }  // namespace
@@ -98,25 +154,24 @@ Desktop DetectDesktop(const QString& xdgCurrentDesktop, bool swaySocketSet) {
   return swaySocketSet ? Desktop::kSway : Desktop::kNone;
 }
 
-bool IsUsablePicture(const QString& file) {
-  if (!KitGlobal().FileExists(file)) {
-    TraceRefusal(QStringLiteral("no such file: ") + file);
-    return false;
-  }
-  // The same header checks as before any decode, the cost cap included.
-  const PictureReader reader(file);
-  if (reader.Check() != PictureReader::Verdict::kReadable) {
-    TraceRefusal(QStringLiteral("not a readable picture: ") + file + QStringLiteral(" (") +
-                 reader.Reason() + QLatin1Char(')'));
-    return false;
-  }
-  return true;
+void RefuseWallpaper(const QString& cause) {
+  KitGlobal().Trace(QStringLiteral("wallpaper refused: ") + cause, 0);
+  modMain::RaiseError(modMain::kErrUnexpectedInternal, std::nullopt, cause);
 }
 
-void TraceRefusal(const QString& reason) {
-  KitGlobal().Trace(QStringLiteral("wallpaper refused: ") + reason, 0);
+QString DesktopRefused(const QString& desktop, const QString& file, const QString& reason) {
+  return QString::fromLatin1(kDesktopRefused).arg(desktop, file, reason);
 }
 
-std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() {
-  return std::make_unique<CheckedPicture>(ChooseRoute());
+QString DesktopUnreachable(const QString& desktop, const QString& reason) {
+  return QString::fromLatin1(kDesktopUnreachable).arg(desktop, reason);
 }
+
+QString DesktopCopyFolder() {
+  // The XDG rules ignore a relative value.
+  const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+  if (QDir::isAbsolutePath(data)) return data + kCopyFolder;
+  return QDir::homePath() + QStringLiteral("/.local/share") + kCopyFolder;
+}
+
+std::unique_ptr<WallpaperSetter> CreateLinuxWallpaper() { return ChooseRoute(); }

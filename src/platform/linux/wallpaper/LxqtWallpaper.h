@@ -9,5 +9,5 @@
 // missing or failing service is the only refusal it can show.
 class LxqtWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };

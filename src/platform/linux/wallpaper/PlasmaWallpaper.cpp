@@ -42,17 +42,17 @@ QString PlasmaScript(const QString& absolutePath) {
          QLatin1String(kScriptBody);
 }
 
-bool PlasmaWallpaper::Set(const QString& file) {
+void PlasmaWallpaper::Set(const QString& file) {
   bool numbered = false;
   const int version = qEnvironmentVariableIntValue("KDE_SESSION_VERSION", &numbered);
   if (numbered && version < 5) {
-    TraceRefusal(QStringLiteral("KDE ") + QString::number(version) +
-                 QStringLiteral(" has no wallpaper scripting"));
-    return false;
+    RefuseWallpaper(QStringLiteral("KDE %1 (KDE_SESSION_VERSION) has no wallpaper scripting; set "
+                                   "ZVISTARO_WALLPAPER_COMMAND")
+                        .arg(version));
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
       QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
   call << PlasmaScript(QFileInfo(file).absoluteFilePath());
-  return CallAccepted(QDBusConnection::sessionBus(), call, QStringLiteral("Plasma"));
+  CallDesktop(QDBusConnection::sessionBus(), call, QStringLiteral("Plasma"), file);
 }

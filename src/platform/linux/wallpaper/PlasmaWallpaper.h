@@ -15,5 +15,5 @@ QString PlasmaScript(const QString& absolutePath);
 // forbidden by policy, a failing script) is a refusal.
 class PlasmaWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };

@@ -45,46 +45,47 @@ bool ReadExactly(QLocalSocket& socket, qint64 size, QByteArray* data) {
   return true;
 }
 
-// The payload of sway's reply to one message; false when none came.
-bool Exchange(const QString& socketPath, const QByteArray& command, QByteArray* reply) {
+const QString kSway = QStringLiteral("sway");
+
+// The payload of sway's reply to one message.
+QByteArray Exchange(const QString& socketPath, const QByteArray& command, const QString& file) {
   QLocalSocket socket;
   socket.connectToServer(socketPath);
   if (!socket.waitForConnected(kTimeoutMs)) {
-    TraceRefusal(QStringLiteral("sway: cannot connect to ") + socketPath + QStringLiteral(": ") +
-                 socket.errorString());
-    return false;
+    RefuseWallpaper(DesktopUnreachable(kSway, QStringLiteral("its socket ") + socketPath +
+                                                  QStringLiteral(" (SWAYSOCK) does not answer: ") +
+                                                  socket.errorString()));
   }
   socket.write(Message(kRunCommand, command));
   QByteArray header;
   if (!socket.waitForBytesWritten(kTimeoutMs) || !ReadExactly(socket, kHeaderSize, &header) ||
       !header.startsWith(kMagic)) {
-    TraceRefusal(QStringLiteral("sway: no reply (") + socket.errorString() + QLatin1Char(')'));
-    return false;
+    RefuseWallpaper(DesktopRefused(
+        kSway, file,
+        QStringLiteral("it gave no reply (") + socket.errorString() + QLatin1Char(')')));
   }
   const quint32 size = qFromUnaligned<quint32>(header.constData() + kMagicSize);
-  if (!ReadExactly(socket, size, reply)) {
-    TraceRefusal(QStringLiteral("sway: the reply was cut short"));
-    return false;
+  QByteArray reply;
+  if (!ReadExactly(socket, size, &reply)) {
+    RefuseWallpaper(DesktopRefused(kSway, file, QStringLiteral("its reply was cut short")));
   }
-  return true;
+  return reply;
 }
 
 // sway answers a command with one result object per command run; every one
 // must report success.
-bool ReportsSuccess(const QByteArray& reply) {
+void RefuseUnlessSucceeded(const QByteArray& reply, const QString& file) {
   const QJsonArray results = QJsonDocument::fromJson(reply).array();
   if (results.isEmpty()) {
-    TraceRefusal(QStringLiteral("sway: unexpected reply ") + QString::fromUtf8(reply));
-    return false;
+    RefuseWallpaper(
+        DesktopRefused(kSway, file, QStringLiteral("it replied ") + QString::fromUtf8(reply)));
   }
   for (const QJsonValue& result : results) {
     if (!result.toObject().value(QStringLiteral("success")).toBool()) {
-      TraceRefusal(QStringLiteral("sway: ") +
-                   result.toObject().value(QStringLiteral("error")).toString());
-      return false;
+      RefuseWallpaper(
+          DesktopRefused(kSway, file, result.toObject().value(QStringLiteral("error")).toString()));
     }
   }
-  return true;
 }
 
 QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
@@ -92,50 +93,47 @@ QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 // The folder of our own in $XDG_RUNTIME_DIR that holds the link; created
 // private, and refused when something else (a link, another user's folder)
 // has taken its place.
-bool MakeLinkFolder(const QString& folder) {
+void MakeLinkFolder(const QString& folder) {
   const QByteArray path = QFile::encodeName(folder);
   if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-    TraceRefusal(QStringLiteral("sway: cannot create ") + folder + QStringLiteral(": ") +
-                 ErrnoText());
-    return false;
+    RefuseWallpaper(QStringLiteral("the folder \"%1\" for the link sway is shown cannot be "
+                                   "created (%2)")
+                        .arg(folder, ErrnoText()));
   }
   struct stat status {};
   if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
       status.st_uid != ::geteuid()) {
-    TraceRefusal(QStringLiteral("sway: ") + folder +
-                 QStringLiteral(" is not a folder of this user; remove it and try again"));
-    return false;
+    RefuseWallpaper(
+        QStringLiteral("\"%1\" is not a folder of this user; remove it and try again").arg(folder));
   }
-  return true;
 }
 
 // Points the link at the file: a new link renamed over the old one, so that
 // sway never finds the name missing or half made.
-bool ReplaceLink(const QString& folder, const QString& target) {
+void ReplaceLink(const QString& folder, const QString& target) {
   const QByteArray link = QFile::encodeName(folder + kLinkName);
   const QByteArray newLink = QFile::encodeName(folder + kNewLinkName);
   ::unlink(newLink.constData());
   if (::symlink(QFile::encodeName(target).constData(), newLink.constData()) != 0 ||
       std::rename(newLink.constData(), link.constData()) != 0) {
-    TraceRefusal(QStringLiteral("sway: cannot link ") + folder + kLinkName + QStringLiteral(": ") +
-                 ErrnoText());
+    const QString reason = ErrnoText();
     ::unlink(newLink.constData());
-    return false;
+    RefuseWallpaper(QStringLiteral("the link \"%1\" for sway cannot be made (%2)")
+                        .arg(folder + kLinkName, reason));
   }
-  return true;
 }
 
 // sway runs as this user and opens the file by the link's name, so a file
 // that this process cannot open through the link, sway cannot open either.
 // sway itself answers success for a background it cannot read.
-bool OpensThroughLink(const QString& link, const QString& file) {
+void RefuseUnlessOpens(const QString& link, const QString& file) {
   QFile picture(link);
   if (!picture.open(QIODevice::ReadOnly)) {
-    TraceRefusal(QStringLiteral("sway could not open ") + file + QStringLiteral(": ") +
-                 picture.errorString());
-    return false;
+    RefuseWallpaper(DesktopRefused(kSway, file,
+                                   QStringLiteral("it cannot open it through ") + link +
+                                       QStringLiteral(" (") + picture.errorString() +
+                                       QLatin1Char(')')));
   }
-  return true;
 }
 
 }  // namespace
@@ -147,23 +145,21 @@ QString SwayLinkPath() {
   return runtime + kLinkFolder + kLinkName;
 }
 
-bool SwayWallpaper::Set(const QString& file) {
+void SwayWallpaper::Set(const QString& file) {
   const QString socketPath = qEnvironmentVariable("SWAYSOCK");
   if (socketPath.isEmpty()) {
-    TraceRefusal(QStringLiteral("sway: SWAYSOCK is not set"));
-    return false;
+    RefuseWallpaper(DesktopUnreachable(kSway, QStringLiteral("SWAYSOCK is not set")));
   }
   const QString link = SwayLinkPath();
   if (link.isEmpty()) {
-    TraceRefusal(QStringLiteral("sway: XDG_RUNTIME_DIR is unset or not a plain absolute path"));
-    return false;
+    RefuseWallpaper(
+        QStringLiteral("XDG_RUNTIME_DIR is unset or not a plain absolute path, so "
+                       "there is no place for the link sway is shown; start the "
+                       "program inside the sway session"));
   }
   const QString folder = QFileInfo(link).path();
-  if (!MakeLinkFolder(folder) || !ReplaceLink(folder, QFileInfo(file).absoluteFilePath()) ||
-      !OpensThroughLink(link, file)) {
-    return false;
-  }
-  QByteArray reply;
-  return Exchange(socketPath, "output * bg " + link.toUtf8() + " fill", &reply) &&
-         ReportsSuccess(reply);
+  MakeLinkFolder(folder);
+  ReplaceLink(folder, QFileInfo(file).absoluteFilePath());
+  RefuseUnlessOpens(link, file);
+  RefuseUnlessSucceeded(Exchange(socketPath, "output * bg " + link.toUtf8() + " fill", file), file);
 }

@@ -17,5 +17,5 @@ QString SwayLinkPath();
 // through the link, is a refusal.
 class SwayWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };

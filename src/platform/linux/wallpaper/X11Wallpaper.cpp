@@ -1,7 +1,5 @@
 #include "platform/linux/wallpaper/X11Wallpaper.h"
 
-#include <QImageReader>
-#include <QPainter>
 #include <QSysInfo>
 #include <QtEndian>
 
@@ -13,10 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "display/PictureReader.h"
+#include "picture/PictureDecode.h"
 #include "platform/linux/wallpaper/LinuxWallpaper.h"
 
 namespace {
+
+const QString kX11 = QStringLiteral("X11 root window");
 
 // Converted pixels go to the server in bands of about this size, so that the
 // converted copy never costs a second picture's worth of memory.
@@ -230,130 +230,33 @@ xcb_pixmap_t MakePixmap(xcb_connection_t* connection, xcb_screen_t* screen, cons
   return XCB_NONE;
 }
 
-// The largest of 1, 2, 4 and 8 by which the picture can be shrunk and still
-// cover the screen. JPEG decodes at these fractions directly, skipping most
-// of the work for a photo far larger than the screen.
-int DecodeReduction(QSize picture, QSize screen) {
-  int reduction = 1;
-  while (reduction < 8 && picture.width() / (2 * reduction) >= screen.width() &&
-         picture.height() / (2 * reduction) >= screen.height()) {
-    reduction *= 2;
-  }
-  return reduction;
-}
-
-// The part of the picture that covers the screen when scaled with its
-// proportions kept: the middle, cut at the two sides or at top and bottom.
-QRectF CoverSource(QSize picture, QSize screen) {
-  const double scale = std::max(double(screen.width()) / picture.width(),
-                                double(screen.height()) / picture.height());
-  const QSizeF shown(screen.width() / scale, screen.height() / scale);
-  return QRectF(
-      QPointF((picture.width() - shown.width()) / 2, (picture.height() - shown.height()) / 2),
-      shown);
-}
-
-// A reader that shrinks while decoding decodes only the part that
-// will be shown, at the largest reduction that still covers the screen.
-QImage DecodeReduced(QImageReader& reader, QSize stored, QSize screen) {
-  // Sizes are compared as stored; a picture turned on its side is turned
-  // after decoding.
-  const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-  const QSize target = turned ? screen.transposed() : screen;
-  const QRect shown = CoverSource(stored, target).toAlignedRect();
-  if (shown.size() != stored) reader.setClipRect(shown);
-  const int reduction = DecodeReduction(shown.size(), target);
-  if (reduction > 1) reader.setScaledSize(shown.size() / reduction);
-  const QImage decoded = reader.read();
-  if (decoded.isNull()) return {};
-  if (decoded.size() == screen) return decoded.convertToFormat(QImage::Format_RGB32);
-  // What is left is less than a halving, where bilinear filtering loses no
-  // detail worth the far slower area averaging.
-  QImage picture(screen, QImage::Format_RGB32);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(QRectF(QPointF(0, 0), screen), decoded, CoverSource(decoded.size(), screen));
-  return picture;
-}
-
-// The format QImage::smoothScaled() reads without a converted copy, reached
-// from the decoded picture's own format without a second buffer where the
-// pixel size stays the same.
-QImage::Format ScalableFormat(const QImage& image) {
-  switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-    case QImage::Format_RGBX64:
-    case QImage::Format_RGBA64_Premultiplied:
-      return image.format();
-    case QImage::Format_RGBA64:
-      return QImage::Format_RGBA64_Premultiplied;
-    default:
-      return image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-  }
-}
-
-// A reader that cannot shrink while decoding (PNG and most others) decodes
-// the whole picture once; the part that covers the screen is then averaged
-// down straight from it, so that the peak stays at one full-size picture
-// (Qt's own clip and scaled reading would copy the part first).
-QImage DecodeWhole(QImageReader& reader, QSize screen) {
-  QImage decoded = reader.read();
-  if (decoded.isNull()) return {};
-  decoded.convertTo(ScalableFormat(decoded));
-  const QRect shown = CoverSource(decoded.size(), screen).toAlignedRect() & decoded.rect();
-  const int bytesPerPixel = decoded.depth() / 8;
-  const QImage part(decoded.constScanLine(shown.top()) + shown.left() * bytesPerPixel,
-                    shown.width(), shown.height(), decoded.bytesPerLine(), decoded.format());
-  const QImage scaled = part.size() == screen
-                            ? part
-                            : part.scaled(screen, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return scaled.convertToFormat(QImage::Format_RGB32);
-}
-
 }  // namespace
 
-QImage DecodeToCover(const QString& file, QSize screen) {
-  PictureReader checked(file);
-  if (checked.Check() != PictureReader::Verdict::kReadable || screen.isEmpty()) return {};
-  QImageReader& reader = checked.Reader();
-  reader.setAutoTransform(true);
-  // Of Qt's readers only JPEG's shrinks while decoding (PNG's, too, says it
-  // takes a scaled size, but decodes the whole picture first).
-  const QImage picture = reader.format() == "jpeg" ? DecodeReduced(reader, checked.Size(), screen)
-                                                   : DecodeWhole(reader, screen);
-  if (picture.isNull()) {
-    TraceRefusal(QStringLiteral("cannot decode ") + file + QStringLiteral(": ") +
-                 reader.errorString());
-  }
-  return picture;
-}
-
-bool X11Wallpaper::Set(const QString& file) {
+void X11Wallpaper::Set(const QString& file) {
   int screenNumber = 0;
   Connection connection(xcb_connect(nullptr, &screenNumber));
   if (xcb_connection_has_error(connection.get())) {
-    TraceRefusal(QStringLiteral("cannot open the X display ") + qEnvironmentVariable("DISPLAY"));
-    return false;
+    RefuseWallpaper(QStringLiteral("the X display \"%1\" (DISPLAY) cannot be opened; start the "
+                                   "program inside the desktop session, or set "
+                                   "ZVISTARO_WALLPAPER_COMMAND")
+                        .arg(qEnvironmentVariable("DISPLAY")));
   }
   xcb_screen_t* screen = ScreenOf(connection.get(), screenNumber);
   PixelLayout layout;
   if (screen == nullptr || !FindLayout(connection.get(), screen, &layout)) {
-    TraceRefusal(QStringLiteral("the root window's colour depth is not supported"));
-    return false;
+    RefuseWallpaper(DesktopRefused(kX11, file,
+                                   QStringLiteral("the root window's colour depth is not one "
+                                                  "this program draws")));
   }
   const QImage picture =
       DecodeToCover(file, QSize(screen->width_in_pixels, screen->height_in_pixels));
-  if (picture.isNull()) return false;
   const xcb_pixmap_t pixmap = MakePixmap(connection.get(), screen, picture, layout);
   if (pixmap == XCB_NONE) {
-    TraceRefusal(QStringLiteral("the X server could not hold the picture"));
-    return false;
+    RefuseWallpaper(DesktopRefused(kX11, file, QStringLiteral("the X server could not hold it")));
   }
   InstallPixmap(connection.get(), screen->root, pixmap);
   if (xcb_connection_has_error(connection.get())) {
-    TraceRefusal(QStringLiteral("the X connection broke while setting the picture"));
-    return false;
+    RefuseWallpaper(DesktopRefused(
+        kX11, file, QStringLiteral("the X connection broke while setting the picture")));
   }
-  return true;
 }

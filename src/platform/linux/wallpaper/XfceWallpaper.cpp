@@ -36,57 +36,50 @@ QDBusMessage XfconfCall(const QString& method) {
                                         QStringLiteral("org.xfce.Xfconf"), method);
 }
 
+const QString kXfce = QStringLiteral("XFCE");
+
 // The wallpaper properties the desktop already has. A channel that does not
 // exist yet has none; xfconfd answers that with an error of its own.
-bool ExistingImageProperties(QStringList* properties) {
+QStringList ExistingImageProperties(const QString& file) {
   QDBusMessage call = XfconfCall(QStringLiteral("GetAllProperties"));
   call << kChannel << QStringLiteral("/backdrop");
-  const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block);
+  const QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) CallDesktop(bus, call, kXfce, file);
+  const QDBusMessage reply = bus.call(call, QDBus::Block);
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    if (reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error."))) return true;
-    TraceRefusal(QStringLiteral("XFCE: GetAllProperties failed: ") + reply.errorName() +
-                 QLatin1Char(' ') + reply.errorMessage());
-    return false;
+    if (reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error."))) return {};
+    RefuseForAnswer(call, reply, kXfce, file);
   }
   static const QRegularExpression kImage(
       QStringLiteral("^/backdrop/screen[^/]+/monitor[^/]+/workspace[^/]+/last-image$"));
+  QStringList properties;
   const QVariantMap all = qdbus_cast<QVariantMap>(reply.arguments().value(0));
   for (auto it = all.cbegin(); it != all.cend(); ++it) {
-    if (kImage.match(it.key()).hasMatch()) properties->append(it.key());
+    if (kImage.match(it.key()).hasMatch()) properties.append(it.key());
   }
-  return true;
+  return properties;
 }
 
-bool IsLocked(const QString& property) {
+void RefuseIfLocked(const QString& property, const QString& file) {
   QDBusMessage call = XfconfCall(QStringLiteral("IsPropertyLocked"));
   call << kChannel << property;
-  QDBusMessage reply;
-  if (!CallAccepted(QDBusConnection::sessionBus(), call, QStringLiteral("XFCE"), &reply)) {
-    return true;
-  }
+  const QDBusMessage reply = CallDesktop(QDBusConnection::sessionBus(), call, kXfce, file);
   if (reply.arguments().value(0).toBool()) {
-    TraceRefusal(QStringLiteral("XFCE: ") + property + QStringLiteral(" is locked"));
-    return true;
+    RefuseWallpaper(DesktopRefused(kXfce, file, property + QStringLiteral(" is locked")));
   }
-  return false;
 }
 
 // Sets the property as a string and reads it back.
-bool SetAndReadBack(const QString& property, const QString& value) {
+void SetAndReadBack(const QString& property, const QString& value, const QString& file) {
   QDBusMessage set = XfconfCall(QStringLiteral("SetProperty"));
   set << kChannel << property << QVariant::fromValue(QDBusVariant(value));
-  if (!CallAccepted(QDBusConnection::sessionBus(), set, QStringLiteral("XFCE"))) return false;
+  CallDesktop(QDBusConnection::sessionBus(), set, kXfce, file);
   QDBusMessage get = XfconfCall(QStringLiteral("GetProperty"));
   get << kChannel << property;
-  QDBusMessage reply;
-  if (!CallAccepted(QDBusConnection::sessionBus(), get, QStringLiteral("XFCE"), &reply)) {
-    return false;
-  }
+  const QDBusMessage reply = CallDesktop(QDBusConnection::sessionBus(), get, kXfce, file);
   if (qdbus_cast<QDBusVariant>(reply.arguments().value(0)).variant().toString() != value) {
-    TraceRefusal(QStringLiteral("XFCE: ") + property + QStringLiteral(" did not keep the file"));
-    return false;
+    RefuseWallpaper(DesktopRefused(kXfce, file, property + QStringLiteral(" did not keep it")));
   }
-  return true;
 }
 
 }  // namespace
@@ -119,9 +112,8 @@ QStringList ConnectedOutputNames() {
   return names;
 }
 
-bool XfceWallpaper::Set(const QString& file) {
-  QStringList properties;
-  if (!ExistingImageProperties(&properties)) return false;
+void XfceWallpaper::Set(const QString& file) {
+  QStringList properties = ExistingImageProperties(file);
   if (properties.isEmpty()) {
     for (const QString& output : ConnectedOutputNames()) {
       properties.append(QStringLiteral("/backdrop/screen0/monitor") + output +
@@ -129,15 +121,12 @@ bool XfceWallpaper::Set(const QString& file) {
     }
   }
   if (properties.isEmpty()) {
-    TraceRefusal(QStringLiteral("XFCE: no wallpaper property and no display output to add one"));
-    return false;
+    RefuseWallpaper(DesktopRefused(
+        kXfce, file,
+        QStringLiteral("it has no wallpaper property yet and the X display names no output to "
+                       "add one for")));
   }
-  for (const QString& property : properties) {
-    if (IsLocked(property)) return false;
-  }
+  for (const QString& property : properties) RefuseIfLocked(property, file);
   const QString value = QFileInfo(file).absoluteFilePath();
-  for (const QString& property : properties) {
-    if (!SetAndReadBack(property, value)) return false;
-  }
-  return true;
+  for (const QString& property : properties) SetAndReadBack(property, value, file);
 }

@@ -16,5 +16,5 @@ QStringList ConnectedOutputNames();
 // refusal.
 class XfceWallpaper : public WallpaperSetter {
  public:
-  bool Set(const QString& file) override;
+  void Set(const QString& file) override;
 };

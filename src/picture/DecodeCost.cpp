@@ -1,4 +1,4 @@
-#include "display/DecodeCost.h"
+#include "picture/DecodeCost.h"
 
 #include <QIODevice>
 #include <QList>
@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -20,8 +21,10 @@ qint64 Clamped(Bytes bytes) {
   return bytes < 0 ? -1 : qint64(std::min(bytes, kMost));
 }
 
-// n bytes at offset from the start of the file, or fewer at its end; the
-// file is left where it was, for the decoder that has read up to there.
+// The file's bytes, read through a buffer of its own so that walking a
+// header byte by byte, past however much padding comes first, costs one read
+// a block; the file is left where it was, for the decoder that has read up to
+// there.
 class Header {
  public:
   explicit Header(QIODevice& file) : file_(file), was_(file.pos()) {}
@@ -29,14 +32,53 @@ class Header {
   Header(const Header&) = delete;
   Header& operator=(const Header&) = delete;
 
+  // n bytes at offset from the start of the file, or fewer at its end.
   QByteArray At(qint64 offset, qint64 n) {
-    if (offset < 0 || !file_.seek(offset)) return {};
-    return file_.read(n);
+    if (offset < 0 || n < 0) return {};
+    if (!Holds(offset, n) && !Fill(offset, n)) return {};
+    const qint64 from = offset - start_;
+    return block_.mid(from, std::min<qint64>(n, block_.size() - from));
   }
 
+  // The byte at offset; -1 past the end of the file.
+  int Byte(qint64 offset) {
+    if (offset < 0 || (!Holds(offset, 1) && !Fill(offset, 1))) return -1;
+    const qint64 from = offset - start_;
+    return from < block_.size() ? quint8(block_[from]) : -1;
+  }
+
+  // The offset of the first byte of the value at or after offset; -1 when
+  // there is none.
+  qint64 Find(qint64 offset, char value) {
+    for (;;) {
+      if (Byte(offset) < 0) return -1;
+      const qint64 from = offset - start_;
+      const void* found =
+          std::memchr(block_.constData() + from, value, size_t(block_.size() - from));
+      if (found != nullptr) return start_ + (static_cast<const char*>(found) - block_.constData());
+      offset = start_ + block_.size();
+    }
+  }
+
+  qint64 FileSize() const { return file_.size(); }
+
  private:
+  static constexpr qint64 kBlock = 64 * 1024;
+
+  bool Holds(qint64 offset, qint64 n) const {
+    return offset >= start_ && offset + n <= start_ + block_.size();
+  }
+  bool Fill(qint64 offset, qint64 n) {
+    if (!file_.seek(offset)) return false;
+    block_ = file_.read(std::max(n, kBlock));
+    start_ = offset;
+    return !block_.isEmpty();
+  }
+
   QIODevice& file_;
   qint64 was_;
+  qint64 start_ = 0;
+  QByteArray block_;
 };
 
 // A number of the header at a byte offset; 0 where the header is too short
@@ -67,6 +109,7 @@ struct JpegFrame {
   bool progressive = false;
   QList<JpegComponent> components;
   int componentsInFirstScan = 0;
+  qint64 firstScanData = 0;  // where the first scan's coded data begins
 };
 
 bool IsStartOfFrame(int marker) {
@@ -86,6 +129,20 @@ bool ReadFrame(const QByteArray& segment, JpegFrame* frame) {
   return true;
 }
 
+// The next marker at or after at, as libjpeg finds it: anything up to the
+// next 0xFF is skipped (libjpeg warns), runs of 0xFF are fill. -1 at the end
+// of the file; at is left just past the marker.
+int NextMarker(Header& header, qint64* at) {
+  *at = header.Find(*at, '\xff');
+  if (*at < 0) return -1;
+  while (header.Byte(*at) == 0xff) ++*at;
+  const int marker = header.Byte(*at);
+  ++*at;
+  return marker;
+}
+
+bool HasNoLength(int marker) { return (marker >= 0xd0 && marker <= 0xd8) || marker == 0x01; }
+
 // Walks the markers as libjpeg's jpeg_read_header() does, up to the first
 // scan: the frame's size and sampling, whether it is progressive, and how
 // many components the first scan holds (fewer than all: several scans).
@@ -93,17 +150,10 @@ bool ReadJpegFrame(Header& header, JpegFrame* frame) {
   if (header.At(0, 2) != QByteArray("\xff\xd8", 2)) return false;
   bool haveFrame = false;
   qint64 at = 2;
-  // A header this far into the file is left to the cost of other formats.
-  constexpr qint64 kFarthest = qint64(64) << 20;
-  while (at < kFarthest) {
-    // Anything up to the next 0xFF is skipped, as libjpeg skips it with a
-    // warning; runs of 0xFF are fill.
-    QByteArray byte = header.At(at++, 1);
-    while (byte.size() == 1 && quint8(byte[0]) != 0xff && at < kFarthest) byte = header.At(at++, 1);
-    while (byte.size() == 1 && quint8(byte[0]) == 0xff) byte = header.At(at++, 1);
-    if (byte.size() != 1) return false;
-    const int marker = quint8(byte[0]);
-    if ((marker >= 0xd0 && marker <= 0xd8) || marker == 0x01) continue;  // no length
+  for (;;) {
+    const int marker = NextMarker(header, &at);
+    if (marker < 0) return false;
+    if (HasNoLength(marker)) continue;
     const QByteArray length = header.At(at, 2);
     if (length.size() != 2 || Be16(length, 0) < 2 || marker == 0xd9) return false;
     const QByteArray segment = header.At(at + 2, Be16(length, 0) - 2);
@@ -114,11 +164,31 @@ bool ReadJpegFrame(Header& header, JpegFrame* frame) {
     } else if (marker == 0xda) {
       if (!haveFrame || segment.isEmpty()) return false;
       frame->componentsInFirstScan = U8(segment, 0);
+      frame->firstScanData = at + Be16(length, 0);
       return true;
     }
     at += Be16(length, 0);
   }
-  return false;
+}
+
+bool InScans(const JpegFrame& frame) {
+  return frame.progressive || frame.componentsInFirstScan < frame.components.size();
+}
+
+// The scans of a JPEG whose first scan's data begins at from: its coded data
+// runs up to the next marker that is neither a stuffed 0xFF nor a restart.
+int CountScans(Header& header, qint64 from) {
+  int scans = 1;
+  qint64 at = from;
+  for (;;) {
+    const int marker = NextMarker(header, &at);
+    if (marker < 0 || marker == 0xd9) return scans;
+    if (marker == 0 || HasNoLength(marker)) continue;
+    if (marker == 0xda) ++scans;
+    const QByteArray length = header.At(at, 2);
+    if (length.size() != 2) return scans;
+    at += Be16(length, 0);
+  }
 }
 
 Bytes RoundedUp(Bytes value, int multiple) { return std::ceil(value / multiple) * multiple; }
@@ -140,7 +210,7 @@ Bytes JpegCost(Header& header) {
   const Bytes count = Bytes(frame.components.size());
   // Row groups for colour conversion, upsampling and context rows.
   Bytes cost = Bytes(frame.width) * count * vMax * 8 * 4;
-  if (frame.progressive || frame.componentsInFirstScan < frame.components.size()) {
+  if (InScans(frame)) {
     for (const JpegComponent& c : frame.components) {
       const Bytes columns = RoundedUp(std::ceil(Bytes(frame.width) * c.h / (8.0 * hMax)), c.h);
       const Bytes rows = RoundedUp(std::ceil(Bytes(frame.height) * c.v / (8.0 * vMax)), c.v);
@@ -250,6 +320,101 @@ QByteArray Sniffed(Header& header) {
   return {};
 }
 
+// --- Time: what a decoder spends far beyond a photo of the same size.
+
+// Each scan of a JPEG is a pass over the coefficients of the whole picture,
+// so their number is capped as libjpeg-turbo's own tools cap it
+// (djpeg -maxscans), and tighter for a large picture: a 100-megapixel photo
+// may have 200 scans, which libjpeg-turbo decodes in well under a second.
+constexpr int kMostScans = 1000;
+constexpr Bytes kMostScanPixels = 2e10;
+
+QString ScanRefusal(Header& header) {
+  JpegFrame frame;
+  if (!ReadJpegFrame(header, &frame) || !InScans(frame)) return {};
+  const Bytes pixels = std::max<Bytes>(1, Bytes(frame.width) * frame.height);
+  const int most = int(std::min<Bytes>(kMostScans, std::floor(kMostScanPixels / pixels)));
+  const int scans = CountScans(header, frame.firstScanData);
+  if (scans <= most) return {};
+  return QStringLiteral("it holds %1 scans, more than the %2 that a %3 x %4 JPEG may hold")
+      .arg(scans)
+      .arg(most)
+      .arg(frame.width)
+      .arg(frame.height);
+}
+
+// The fewest bytes the pixels of an uncompressed (or, for TGA, run-length
+// coded) picture take; -1 for a file whose kind this does not know. A reader
+// handed a file far shorter than that reads to its end once for every
+// missing pixel.
+Bytes TgaLeast(Header& header) {
+  const QByteArray h = header.At(0, 18);
+  if (h.size() < 18) return -1;
+  const Bytes pixels = Bytes(Le16(h, 12)) * Le16(h, 14);
+  const Bytes bytes = std::max(1, (U8(h, 16) + 7) / 8);
+  switch (U8(h, 2)) {
+    case 1:
+    case 2:
+    case 3:
+      return pixels * bytes;
+    case 9:
+    case 10:
+    case 11:
+      // A run of up to 128 pixels takes a count byte and one pixel.
+      return std::ceil(pixels / 128) * (1 + bytes);
+    default:
+      return -1;
+  }
+}
+
+Bytes BmpLeast(Header& header) {
+  const QByteArray h = header.At(0, 34);
+  if (h.size() < 26 || !h.startsWith("BM")) return -1;
+  const bool core = Le32(h, 14) == 12;
+  const Bytes width = core ? Le16(h, 18) : std::abs(Bytes(Le32(h, 18)));
+  const Bytes height = core ? Le16(h, 20) : std::abs(Bytes(Le32(h, 22)));
+  const Bytes bits = core ? Le16(h, 24) : Le16(h, 28);
+  const quint32 compression = core ? 0 : quint32(Le32(h, 30));
+  // Only plain pixels and bit fields; run-length codes may skip pixels.
+  if (compression != 0 && compression != 3 && compression != 6) return -1;
+  return std::ceil(width * bits / 32) * 4 * height;
+}
+
+// PBM, PGM and PPM: a number of bytes for each sample in the raw kinds, at
+// least one character in the plain ones.
+Bytes PnmLeast(Header& header, QSize size) {
+  const QByteArray h = header.At(0, 2);
+  if (h.size() < 2 || h[0] != 'P' || !size.isValid()) return -1;
+  const Bytes width = size.width();
+  const Bytes pixels = width * size.height();
+  switch (h[1]) {
+    case '1':
+    case '2':
+    case '5':
+      return pixels;
+    case '3':
+    case '6':
+      return 3 * pixels;
+    case '4':
+      return std::ceil(width / 8) * size.height();
+    default:
+      return -1;
+  }
+}
+
+QString ShortFileRefusal(Header& header, const QByteArray& format, QSize size) {
+  Bytes least = -1;
+  if (format == "tga") least = TgaLeast(header);
+  if (format == "bmp") least = BmpLeast(header);
+  if (format == "pbm" || format == "pgm" || format == "ppm") least = PnmLeast(header, size);
+  if (least < 0 || Bytes(header.FileSize()) >= least) return {};
+  return QStringLiteral("it is %1 bytes long, shorter than the %2 bytes its %3 x %4 pixels take")
+      .arg(header.FileSize())
+      .arg(qint64(least))
+      .arg(size.width())
+      .arg(size.height());
+}
+
 }  // namespace
 
 qint64 DecodeCostBytes(QIODevice& file, const QByteArray& format, QSize size,
@@ -273,4 +438,10 @@ qint64 EarlyDecodeCostBytes(QIODevice& file, const QByteArray& suffix) {
   Header header(file);
   if (suffix != "gif" && Sniffed(header) != "gif") return -1;
   return Clamped(GifCost(header));
+}
+
+QString DecodeTimeRefusal(QIODevice& file, const QByteArray& format, QSize size) {
+  Header header(file);
+  if (format == "jpeg") return ScanRefusal(header);
+  return ShortFileRefusal(header, format, size);
 }

@@ -1,4 +1,4 @@
-#include "platform/FileStamp.h"
+#include "picture/FileStamp.h"
 
 #include <QFile>
 
