@@ -50,7 +50,8 @@ bool CannotBeShown(const ProgramError& error) {
 
 // One line on standard error for an entry passed over, naming it.
 void ReportPassedOver(const ProgramError& error) {
-  const QByteArray line = QString::fromLatin1(kPassedOver).arg(EscapeControlCharacters(error.Cause())).toUtf8();
+  const QByteArray line =
+      QString::fromLatin1(kPassedOver).arg(EscapeControlCharacters(error.Cause())).toUtf8();
   std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
   std::fflush(stderr);
 }
