@@ -99,7 +99,12 @@ void SetListedWallpaper(const QString& FileName) {
   WriteSetting(QLatin1String(kImageListLastSelectedKey), FileName);
 }
 
-void RotateWallpaper() { SetListedWallpaper(NextWallpaper()); }
+void RotateWallpaper() {
+  // One rotation at a time: two at once would both start after the same
+  // last wallpaper and set the same picture.
+  const auto lock = CurrentPlatform().settings->LockUpdates(ApplicationTitle());
+  SetListedWallpaper(NextWallpaper());
+}
 
 void WriteLogonEntry() {
   const QString data = LogonEntryData();
