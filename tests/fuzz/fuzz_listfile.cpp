@@ -7,31 +7,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/linux/ListFile.h"
 
 namespace {
 
-struct Read {
-  QList<QByteArray> lines;
-  QStringList names;  // one per line, empty for a blank one
-  bool operator==(const Read& other) const { return names == other.names; }
-};
-
-Read ReadInPieces(const QByteArray& content, qsizetype piece) {
+// Each line with the name it stands for (none for a blank line).
+QList<std::pair<QByteArray, QString>> Lines(const QByteArray& content, qsizetype piece) {
   QBuffer buffer;
   buffer.setData(content);
-  if (!buffer.open(QIODevice::ReadOnly)) abort();
-  Read read;
+  QList<std::pair<QByteArray, QString>> lines;
   QString name;
-  if (!ForEachLine(buffer, piece, [&](QByteArrayView line) {
-        read.lines.append(line.toByteArray());
-        read.names.append(ListName(line, name) ? name : QString());
+  if (!buffer.open(QIODevice::ReadOnly) || !ForEachLine(buffer, piece, [&](QByteArrayView line) {
+        lines.append({line.toByteArray(), ListName(line, name) ? name : QString()});
         return true;
       })) {
     abort();
   }
-  return read;
+  return lines;
 }
 
 }  // namespace
@@ -40,17 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const QByteArray content(reinterpret_cast<const char*>(data) + 1,
                            static_cast<qsizetype>(size - 1));
-  const Read read = ReadInPieces(content, 1 + data[0] % 32);
-  if (!(ReadInPieces(content, content.size() + 1) == read)) abort();
-  for (qsizetype i = 0; i < read.names.size(); ++i) {
-    const QString& name = read.names[i];
+  const auto lines = Lines(content, 1 + data[0] % 32);
+  if (Lines(content, content.size() + 1) != lines) abort();
+  for (const auto& [line, name] : lines) {
     if (name.isNull()) continue;
-    QByteArray line;
-    AppendListLine(line, name);
-    if (!line.endsWith('\n') || line.count('\n') != 1) abort();
+    QByteArray written;
+    AppendListLine(written, name);
     QString back;
-    if (!ListName(QByteArrayView(line).chopped(1), back) || back != name) abort();
-    if (!ListLineMatcher(name).Matches(read.lines[i])) abort();
+    if (written.count('\n') != 1 || !ListName(QByteArrayView(written).chopped(1), back) ||
+        back != name || !ListLineMatcher(name).Matches(line)) {
+      abort();
+    }
   }
   return 0;
 }
