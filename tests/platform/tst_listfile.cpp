@@ -156,6 +156,11 @@ class tst_ListFile : public QObject {
     }
     QCOMPARE(Folder(dir.path()), QStringList({"App.ini", "App.list"}));
     QCOMPARE(ReadBack(store), names);
+    // A settings file of gigabytes (a sparse one) is refused, not read.
+    QVERIFY(QFile::resize(settings, qint64{2} << 30));
+    QVERIFY(ErrorText([&] { store.Read(kApp, "Main", "Last"); })
+                .endsWith("(at 2147483648 bytes it is larger than a settings file can be; move "
+                          "it away or delete it)"));
   }
 
   // With the disk full, writing the list or a value fails with the system's
