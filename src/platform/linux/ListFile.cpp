@@ -109,7 +109,8 @@ bool ListName(QByteArrayView line, QString& name) {
 }
 
 ListLineMatcher::ListLineMatcher(QString name)
-    : name_(std::move(name)), readEachLine_(name_.contains(QChar::ReplacementCharacter)) {
+    : name_(std::move(name)),
+      readEachLine_(name_.contains(QChar::ReplacementCharacter) || name_.contains(u'\r')) {
   AppendListLine(line_, name_);
   line_.chop(1);
 }

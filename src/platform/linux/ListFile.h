@@ -41,8 +41,9 @@ class ListLineMatcher {
  private:
   QString name_;
   QByteArray line_;
-  // Bytes that are no UTF-8 read as U+FFFD: a name holding it may stand
-  // for lines of other bytes, so each line is read.
+  // A name holding U+FFFD (as bytes that are no UTF-8 read) or a carriage
+  // return (which a line written by hand may hold inside) may stand for a
+  // line of other bytes than its own: each line is read.
   bool readEachLine_;
   QString scratch_;
 };
