@@ -59,7 +59,10 @@ struct Case {
 struct Session {
   explicit Session(const QByteArray& settings = kAbc) {
     QDir(dir.path()).mkdir("config");
-    MakeFile(Path("config"), "Zorvane Vistaro 0.2.ini", MoveListToItsFile(Expand(settings)));
+    MakeFile(Path("config"), "Zorvane Vistaro 0.2.ini", Expand(settings));
+    // The list goes to the list file, as the program itself moves it there.
+    LinuxSettingsStore(Path("config"))
+        .ReadList("Zorvane Vistaro 0.2", "Main", "ImageListContent", [](auto) { return false; });
     env.insert("XDG_CONFIG_HOME", Path("config"));
     env.insert("ZVISTARO_WALLPAPER_COMMAND", Path("set-wallpaper"));
     env.insert("ZV_TEST_LOG", Path("wallpaper.log"));
@@ -78,23 +81,6 @@ struct Session {
   }
   ~Session() { Shell("cd .. && if mountpoint -q config; then umount config; fi"); }
   QString Path(const QString& name) const { return dir.filePath(name); }
-  // The program keeps the list in a file of its own, one name a line: the
-  // list goes there byte for byte, and the settings file keeps every other
-  // line as the case wrote it.
-  QByteArray MoveListToItsFile(const QByteArray& settings) const {
-    QString text = QString::fromLatin1(settings);  // one character a byte
-    static const QRegularExpression line("^ImageListContent=\"(.*)\"\r?\n",
-                                         QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch found = line.match(text);
-    if (!found.hasMatch()) return settings;
-    QStringList names;
-    ListValueFormat().ForEachItem(found.captured(1).replace("\\\"", "\""), [&](QStringView name) {
-      names << name.toString();
-      return true;
-    });
-    MakeFile(Path("config"), "Zorvane Vistaro 0.2.list", (names.join('\n') + '\n').toLatin1());
-    return text.remove(found.capturedStart(), found.capturedLength()).toLatin1();
-  }
   QByteArray List() const { return Shell("cat \"$L\"").out; }
   QByteArray Expand(QByteArray text) const {
     return text.replace("~F", env.value("F").toUtf8()).replace("~", (dir.path() + "/").toUtf8());
