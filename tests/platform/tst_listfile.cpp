@@ -85,7 +85,6 @@ class tst_ListFile : public QObject {
     QCOMPARE(content, "/p/x.png\n" + line + "\n/p/x.png\n" + line + "\n");
     QCOMPARE(ReadBack(store), names);
     QCOMPARE(ReadBack(store, name), names.mid(1));
-    QCOMPARE(ReadBack(store, "/p/x.png"), names);
     QCOMPARE(ReadBack(store, "/p/y.png"), QStringList());
     for (qsizetype piece = 1; piece <= content.size(); ++piece) {
       QBuffer buffer;
@@ -118,9 +117,7 @@ class tst_ListFile : public QObject {
     QCOMPARE(ReadBack(store), names);
     for (qsizetype i = 0; i < names.size(); ++i) QCOMPARE(ReadBack(store, names[i]), names.mid(i));
     MakeFile(dir.path(), "App.list", QByteArray(3 << 20, 'x'));
-    QVERIFY(ErrorText([&] { ReadBack(store); })
-                .endsWith("longer than any file name; it is no "
-                          "image list)"));
+    QVERIFY(ErrorText([&] { ReadBack(store); }).endsWith("it is no image list)"));
   }
 
   // A settings file of an earlier version holds the list; it was edited by
