@@ -1,9 +1,8 @@
-// Prints what the image list's own work costs on a long list: splitting the
-// stored list text (quoted as written, and unquoted as a hand-edited file may
-// hold it), the window's selection commands with every entry selected, and
-// the steps of /rotate without the picture: reading the settings file and the
-// last wallpaper, reading the stored list a piece at a time and walking it
-// from the last but one entry, writing the last wallpaper.
+// Prints what the image list's own work costs on a long list: the window's
+// selection commands with every entry selected, and the steps of /rotate
+// without the picture: reading the settings file and the last wallpaper,
+// finding the last wallpaper's line in the list file and the entry after it,
+// writing the last wallpaper.
 //
 //   bench_selection FOLDER COUNT
 //
@@ -20,6 +19,8 @@
 #include "BenchList.h"
 #include "imagelist/ZVRImageList.h"
 #include "kit/StringList.h"
+#include "platform/Platform.h"
+#include "startup/VersionText.h"
 #include "startup/modMain.h"
 
 namespace {
@@ -31,12 +32,6 @@ double Milliseconds(const std::function<void()>& work) {
   return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-StringList StoredListFormat() {
-  StringList list;
-  list.SetSeparator(QStringLiteral("; "));
-  return list;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,23 +39,11 @@ int main(int argc, char** argv) {
   const QStringList& names = bench.Names();
   const int count = bench.Count();
 
-  StringList writer = StoredListFormat();
-  for (const QString& name : names) writer.Add(name);
-  const QString quoted = writer.Text();
-  const QString unquoted = names.join(QStringLiteral("; "));
-  StringList reader = StoredListFormat();
-  const double splitQuoted = Milliseconds([&] { reader.SetText(quoted); });
-  const double splitUnquoted = Milliseconds([&] { reader.SetText(unquoted); });
-  if (reader.Count() != count) {
-    std::fprintf(stderr, "bench_selection: the unquoted text split into %d names\n",
-                 reader.Count());
-    return 1;
-  }
-
   // /rotate's steps, the last wallpaper being the last entry but one.
-  const QString contentKey = QLatin1String(modMain::kImageListContentKey);
   const QString lastKey = QLatin1String(modMain::kImageListLastSelectedKey);
-  modMain::WriteSetting(contentKey, quoted);
+  CurrentPlatform().settings->WriteList(
+      modMain::ApplicationTitle(), QLatin1String(modMain::kSettingsSection),
+      QLatin1String(modMain::kImageListContentKey), StringList(names));
   modMain::WriteSetting(lastKey, names.value(count - 2, names.last()));
   QString last, next;
   const double read = Milliseconds([&] { last = modMain::ReadSetting(lastKey); });
@@ -72,7 +55,7 @@ int main(int argc, char** argv) {
   }
 
   ZVRImageList list;
-  list.FileNames(&reader);
+  list.Add(names);
   if (list.Count() != count) {
     std::fprintf(stderr, "bench_selection: only %d of the files exist\n", list.Count());
     return 1;
@@ -82,7 +65,6 @@ int main(int argc, char** argv) {
   const double up = Milliseconds([&] { list.MoveSelectedUp(all); });
   const double down = Milliseconds([&] { list.MoveSelectedDown(all); });
   const double removed = Milliseconds([&] { list.RemoveSelected(all); });
-  std::printf("%8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n", splitQuoted, splitUnquoted, up,
-              down, removed, read, walk, write);
+  std::printf("%8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n", up, down, removed, read, walk, write);
   return list.Count() == 0 ? 0 : 1;
 }

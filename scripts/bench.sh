@@ -8,13 +8,14 @@
 #    ZV_BENCH_RUNS runs each (default 11), alternating;
 #  - "ZVistaro02 /rotate" against feh on one 6000x4000 JPEG and one PNG;
 #  - the list's own cost: /rotate with n entries minus /rotate with one
-#    entry, both setting a small picture;
-#  - bench_selection: splitting the stored list text, "+", "-" and "&Remove"
-#    with every entry selected, and /rotate's steps other than the picture;
+#    entry, both setting a small picture, beside the time grep -F -x -n -m1
+#    takes to find the last wallpaper's line in the same list file;
+#  - bench_selection: "+", "-" and "&Remove" with every entry selected, and
+#    /rotate's steps other than the picture;
 #  - bench_window: the window's start and close against an empty list's, the
 #    time until the list is filled, the peak memory of a window run on the
-#    long list, adding 20,000 files by pattern, "+" on every entry, "&Remove"
-#    of 10,000.
+#    long list, adding 20,000 files by pattern, "+", "-" and "&Remove" with
+#    every entry selected.
 # The pictures and files are made once under ZV_BENCH_DATA.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -50,21 +51,21 @@ make_links() {
              my $l = "$f/$i.jpg"; link($p, $l) or die "$l: $!" unless -e $l }' "$links" "$count"
 }
 
-# The settings file as the program keeps it: the list in ImageListContent
-# ("a"; "b", written as one quoted INI value) holding 1.jpg to COUNT-1.jpg
-# and then NEXT, with COUNT-1.jpg as the last wallpaper (NEXT itself when
-# COUNT is 1), so that /rotate sets NEXT.
+# The settings as the program keeps them: the list file holding 1.jpg to
+# COUNT-1.jpg and then NEXT, one name a line, and the settings file TARGET
+# beside it with COUNT-1.jpg as the last wallpaper (NEXT itself when COUNT is
+# 1), so that /rotate sets NEXT.
 write_settings() {
   local count=$1 next=$2 target=$3
   mkdir -p "$(dirname "$target")"
   perl -e 'my ($f, $n, $next) = @ARGV;
-           my @names = ((map { "$f/$_.jpg" } 1 .. $n - 1), $next);
-           my $list = join("; ", map { "\"$_\"" } @names);
-           $list =~ s/(["\\])/\\$1/g;
-           print "[Main]\nImageListContent=\"$list\"\nImageListLastSelected=$names[-2]\n"
-             if $n > 1;
-           print "[Main]\nImageListContent=\"$list\"\nImageListLastSelected=$next\n" if $n == 1' \
-    "$links" "$count" "$next" >"$target"
+           print "$f/$_.jpg\n" for 1 .. $n - 1;
+           print "$next\n"' "$links" "$count" "$next" >"${target%.ini}.list"
+  printf '[Main]\nImageListLastSelected=%s\n' "$(last_wallpaper "$count" "$next")" >"$target"
+}
+
+last_wallpaper() {
+  if [ "$1" -gt 1 ]; then echo "$links/$(($1 - 1)).jpg"; else echo "$2"; fi
 }
 
 start_xvfb() {
@@ -117,6 +118,7 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs on $
 against_feh() {
   local label=$1 count=$2 next=$3 picture=$4
   write_settings "$count" "$next" "$home/template.ini"
+  cp "$home/template.list" "${settings%.ini}.list"
   "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
     -- "$program" /rotate -- feh --no-fehbg --bg-fill "$picture" |
     awk -v l="$label" '{ printf "  %10s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
@@ -136,38 +138,43 @@ for picture in 6000x4000.jpg 6000x4000.png; do
   against_feh "${picture##*.}" 1 "$data/$picture" "$data/$picture"
 done
 
-echo "the list's own cost: /rotate with n entries minus with one, on a small picture (ms, MiB):"
-printf '  %10s %9s %9s %9s %9s %9s %9s\n' entries n-entries one cost n-MiB one-MiB cost-MiB
+echo "the list's own cost: /rotate with n entries minus with one, on a small picture, beside"
+echo "  grep -F -x -n -m1 finding the last wallpaper's line in the same list file (ms, MiB):"
+printf '  %10s %9s %9s %9s %9s %9s %9s %9s\n' entries n-entries one cost grep cost/grep n-MiB \
+  cost-MiB
 for count in $counts; do
   write_settings "$count" "$data/small.jpg" "$home/template.ini"
-  "$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
-    -- "$program" /rotate -- env XDG_CONFIG_HOME="$home/one" "$program" /rotate |
-    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f\n",
-                         n, $1, $2, $1 - $2, $4 / 1024, $5 / 1024, ($4 - $5) / 1024 }'
+  cp "$home/template.list" "${settings%.ini}.list"
+  rotation=$("$ZV_BUILD_DIR/bin/zv_runbench" "$runs" "$home/template.ini" "$settings" \
+    -- "$program" /rotate -- env XDG_CONFIG_HOME="$home/one" "$program" /rotate)
   check_rotated "$settings" "$data/small.jpg"
+  search=$("$ZV_BUILD_DIR/bin/zv_runbench" "$runs" - - \
+    -- grep -F -x -n -m1 "$(last_wallpaper "$count" "$data/small.jpg")" "$home/template.list" \
+    -- true)
+  echo "$rotation $search" |
+    awk -v n="$count" '{ printf "  %10d %9.1f %9.1f %9.1f %9.1f %9.2f %9.1f %9.1f\n",
+                         n, $1, $2, $1 - $2, $7, ($1 - $2) / $7, $4 / 1024, ($4 - $5) / 1024 }'
 done
 
-echo "the list in the program (ms, one run): splitting the stored list quoted and unquoted;"
-echo "  every entry selected; /rotate's steps without the picture (reading the settings file"
-echo "  and the last wallpaper; reading the list a piece at a time and walking it from the last"
-echo "  but one entry; writing the last wallpaper)"
-printf '  %10s %8s %8s %8s %8s %8s %8s %8s %8s\n' entries split-q split-u + - remove \
-  read walk write
+echo "the list in the program (ms, one run): every entry selected; /rotate's steps without the"
+echo "  picture (reading the settings file and the last wallpaper; finding the last but one"
+echo "  entry's line in the list file and the entry after it; writing the last wallpaper)"
+printf '  %10s %8s %8s %8s %8s %8s %8s\n' entries + - remove read walk write
 for count in $counts; do
   "$ZV_BUILD_DIR/bin/bench_selection" "$links" "$count" |
-    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
-                         n, $1, $2, $3, $4, $5, $6, $7, $8 }'
+    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
+                         n, $1, $2, $3, $4, $5, $6 }'
 done
 
 echo "the window (ms, one run, until idle): start with n entries and with none; from the start"
 echo "  until every entry is in the list box (the files are looked up while the window runs);"
 echo "  close with n entries and with none; peak memory of a run that only opens the long"
 echo "  list's window, waits until it is filled and closes it; adding 20,000 files by pattern;"
-echo "  \"+\" with every entry selected; \"&Remove\" with 10,000 selected"
-printf '  %10s %8s %8s %8s %8s %8s %6s %8s %8s %8s\n' entries start start-0 filled close close-0 \
-  MiB add-20k + remove-10k
+echo "  \"+\", \"-\" and \"&Remove\" with every entry selected"
+printf '  %10s %8s %8s %8s %8s %8s %6s %8s %8s %8s %8s\n' entries start start-0 filled close \
+  close-0 MiB add-20k + - remove
 for count in $counts; do
   "$ZV_BUILD_DIR/bin/bench_window" "$links" "$count" |
-    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %6d %8.1f %8.1f %8.1f\n",
-                         n, $1, $2, $3, $4, $5, $6, $7, $8, $9 }'
+    awk -v n="$count" '{ printf "  %10d %8.1f %8.1f %8.1f %8.1f %8.1f %6d %8.1f %8.1f %8.1f %8.1f\n",
+                         n, $1, $2, $3, $4, $5, $6, $7, $8, $9, $10 }'
 done

@@ -1,6 +1,8 @@
 #include "kit/StringList.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "kit/ProgramError.h"
 
@@ -98,40 +100,43 @@ QString StringList::Item(int index) const {
 }
 
 QString StringList::Text() const {
-  QString text;
-  TextInPieces([&text](QStringView piece) { text += piece; });
-  return text;
-}
-
-void StringList::TextInPieces(const std::function<void(QStringView)>& take) const {
-  constexpr qsizetype kPiece = 1 << 16;
-  QString piece;
-  const auto put = [&piece, &take](QStringView text) {
-    piece += text;
-    if (piece.size() < kPiece) return;
-    take(piece);
-    piece.truncate(0);  // keeps the room for the next piece
+  if (!Quoting()) return items_.join(separator_);
+  // A stored list can hold a million names: the text is sized first and
+  // each item copied into it once; only an item holding QuoteEnd is
+  // copied piece by piece, with each QuoteEnd doubled.
+  std::vector<qsizetype> quotesInside(static_cast<size_t>(items_.size()));
+  qsizetype size = 0;
+  for (qsizetype i = 0; i < items_.size(); ++i) {
+    const QString& item = items_.at(i);
+    // Counted as they are doubled: left to right, one after another.
+    for (qsizetype at = item.indexOf(quoteEnd_); at >= 0;
+         at = item.indexOf(quoteEnd_, at + quoteEnd_.size())) {
+      ++quotesInside[i];
+    }
+    size += (i > 0 ? separator_.size() : 0) + quoteBegin_.size() + item.size() +
+            (quotesInside[i] + 1) * quoteEnd_.size();
+  }
+  QString text(size, Qt::Uninitialized);
+  QChar* out = text.data();
+  const auto put = [&out](QStringView piece) {
+    std::copy(piece.begin(), piece.end(), out);
+    out += piece.size();
   };
   for (qsizetype i = 0; i < items_.size(); ++i) {
     if (i > 0) put(separator_);
-    if (!Quoting()) {
-      put(items_.at(i));
-      continue;
-    }
     put(quoteBegin_);
-    // Each QuoteEnd inside the item is doubled.
     const QStringView item(items_.at(i));
-    qsizetype pos = 0;
-    for (qsizetype endAt = item.indexOf(quoteEnd_); endAt >= 0;
-         endAt = item.indexOf(quoteEnd_, pos)) {
-      put(item.sliced(pos, endAt + quoteEnd_.size() - pos));
+    for (qsizetype pos = 0, left = quotesInside[i];; --left) {
+      const qsizetype endAt = left > 0 ? item.indexOf(quoteEnd_, pos) : item.size();
+      put(item.mid(pos, endAt - pos));
+      if (left == 0) break;
+      put(quoteEnd_);
       put(quoteEnd_);
       pos = endAt + quoteEnd_.size();
     }
-    put(item.sliced(pos));
     put(quoteEnd_);
   }
-  if (!piece.isEmpty()) take(piece);
+  return text;
 }
 
 void StringList::SetText(const QString& text) {
@@ -146,42 +151,32 @@ void StringList::SetText(const QString& text) {
 void StringList::ForEachItem(QStringView text,
                              const std::function<bool(QStringView)>& visit) const {
   if (text.isEmpty()) return;
-  bool stopped = false;
-  Split(text, true, visit, stopped);
-}
-
-qsizetype StringList::Split(QStringView text, bool last,
-                            const std::function<bool(QStringView)>& visit, bool& stopped) const {
-  if (Quoting()) return SplitQuoted(text, last, visit, stopped);
+  if (Quoting()) {
+    ForEachQuoted(text, visit);
+    return;
+  }
   if (separator_.isEmpty()) {
-    if (!last) return 0;
-    stopped = !visit(text);
-    return text.size();
+    visit(text);
+    return;
   }
   for (qsizetype pos = 0;;) {
     const qsizetype separatorAt = text.indexOf(separator_, pos);
     if (separatorAt < 0) {
-      if (!last) return pos;
-      stopped = !visit(text.mid(pos));
-      return text.size();
+      visit(text.mid(pos));
+      return;
     }
-    if (!visit(text.mid(pos, separatorAt - pos))) {
-      stopped = true;
-      return text.size();
-    }
+    if (!visit(text.mid(pos, separatorAt - pos))) return;
     pos = separatorAt + separator_.size();
   }
 }
 
-qsizetype StringList::SplitQuoted(QStringView text, bool last,
-                                  const std::function<bool(QStringView)>& visit,
-                                  bool& stopped) const {
+void StringList::ForEachQuoted(QStringView text,
+                               const std::function<bool(QStringView)>& visit) const {
   NextMatch separator(text, separator_);
   NextMatch quote(text, quoteBegin_);
   ItemPieces item;
   bool inItem = false;  // a quote or a character has started the current item
   qsizetype pos = 0;
-  qsizetype itemStart = 0;  // after the separator that ended the last item
   while (pos < text.size()) {
     const qsizetype separatorAt = separator.From(pos);
     const qsizetype quoteAt = quote.From(pos);
@@ -192,46 +187,16 @@ qsizetype StringList::SplitQuoted(QStringView text, bool last,
     } else if (separatorAt >= 0) {
       item.Append(text.mid(pos, separatorAt - pos));
       if (inItem || separatorAt > pos) {
-        if (!visit(item.Item())) {
-          stopped = true;
-          return text.size();
-        }
+        if (!visit(item.Item())) return;
         item.Clear();
       }
       inItem = false;
       pos = separatorAt + separator_.size();
-      itemStart = pos;
     } else {
       item.Append(text.mid(pos));
       inItem = true;
       pos = text.size();
     }
   }
-  if (!last) return itemStart;
-  if (inItem) stopped = !visit(item.Item());
-  return text.size();
-}
-
-StringList::Splitter::Splitter(const StringList& format, std::function<bool(QStringView)> visit)
-    : format_(format), visit_(std::move(visit)) {}
-
-bool StringList::Splitter::Add(QStringView piece) {
-  if (stopped_ || piece.isEmpty()) return !stopped_;
-  anyText_ = true;
-  held_ += piece;
-  // An item longer than the pieces is read again only once the text held
-  // has doubled, so that one huge item costs a pass, not a pass a piece.
-  if (held_.size() >= 2 * unfinished_) Split(false);
-  return !stopped_;
-}
-
-void StringList::Splitter::Finish() {
-  if (!stopped_ && anyText_) Split(true);
-  held_.clear();
-}
-
-void StringList::Splitter::Split(bool last) {
-  const qsizetype done = format_.Split(held_, last, visit_, stopped_);
-  held_.remove(0, done);
-  unfinished_ = held_.size();
+  if (inItem) visit(item.Item());
 }

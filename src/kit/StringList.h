@@ -43,9 +43,6 @@ class ZKIT10_EXPORT StringList {
   QString Item(int index) const;
 
   QString Text() const;
-  // Text() handed to take in pieces (of 64 Ki characters but the last), so
-  // that a long list need not be held twice as one text.
-  void TextInPieces(const std::function<void(QStringView)>& take) const;
   void SetText(const QString& text);
 
   // Calls visit with each item of text, in order, as SetText would split it,
@@ -55,37 +52,9 @@ class ZKIT10_EXPORT StringList {
   // its call.
   void ForEachItem(QStringView text, const std::function<bool(QStringView)>& visit) const;
 
-  // Splits a text that comes in pieces (a stored list read a part at a
-  // time) into what ForEachItem makes of the whole text: Add takes each
-  // piece in order, Finish the end of the text. Only the part after the
-  // last item found whole is kept between pieces.
-  class ZKIT10_EXPORT Splitter {
-   public:
-    Splitter(const StringList& format, std::function<bool(QStringView)> visit);
-    // False once visit has returned false; later pieces are ignored.
-    bool Add(QStringView piece);
-    void Finish();
-
-   private:
-    void Split(bool last);
-
-    const StringList& format_;
-    std::function<bool(QStringView)> visit_;
-    QString held_;
-    qsizetype unfinished_ = 0;  // what held_ kept at the last split
-    bool anyText_ = false;
-    bool stopped_ = false;
-  };
-
  private:
   bool Quoting() const { return !quoteBegin_.isEmpty() && !quoteEnd_.isEmpty(); }
-  // Visits the items of text, the last one only when last is true (more
-  // text may follow otherwise), and returns where the items not visited
-  // begin; stopped tells whether visit asked to stop.
-  qsizetype Split(QStringView text, bool last, const std::function<bool(QStringView)>& visit,
-                  bool& stopped) const;
-  qsizetype SplitQuoted(QStringView text, bool last, const std::function<bool(QStringView)>& visit,
-                        bool& stopped) const;
+  void ForEachQuoted(QStringView text, const std::function<bool(QStringView)>& visit) const;
 
   QStringList items_;
   QString separator_ = QStringLiteral(" ");

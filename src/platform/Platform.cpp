@@ -14,6 +14,34 @@ std::unique_ptr<Platform>& Installed() {
 
 }  // namespace
 
+StringList ListValueFormat() {
+  StringList format;
+  format.SetSeparator(QStringLiteral("; "));
+  format.SetQuoteBegin(QStringLiteral("\""));
+  format.SetQuoteEnd(QStringLiteral("\""));
+  return format;
+}
+
+void SettingsStore::ReadList(const QString& application, const QString& section, const QString& key,
+                             const std::function<bool(QStringView)>& visit) {
+  ListValueFormat().ForEachItem(Read(application, section, key), visit);
+}
+
+void SettingsStore::ReadListFrom(const QString& application, const QString& section,
+                                 const QString& key, const QString& name,
+                                 const std::function<bool(QStringView)>& visit) {
+  bool found = false;
+  ReadList(application, section, key, [&](QStringView item) {
+    found = found || item == name;
+    return !found || visit(item);
+  });
+}
+
+void SettingsStore::WriteList(const QString& application, const QString& section,
+                              const QString& key, const StringList& names) {
+  Write(application, section, key, names.Text());
+}
+
 Platform& CurrentPlatform() {
   if (!Installed()) Installed() = CreatePlatform();
   return *Installed();

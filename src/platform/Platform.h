@@ -6,41 +6,51 @@
 #include <functional>
 #include <memory>
 
+#include "kit/StringList.h"
+
 // The platform behind small interfaces, reached through one Platform object.
 // Start-up creates it with CreatePlatform(); tests install their own with
 // temporary folders and recording fakes. No code outside src/platform/ asks
 // which platform it runs on.
 
-// Per-user text values addressed by application, section and key. An absent
-// value reads as empty text; a write that cannot be stored raises a numbered
-// error and leaves the previous store whole.
+// Per-user text values addressed by application, section and key, and the
+// image list. An absent value reads as empty text; a write that cannot be
+// stored raises a numbered error and leaves what was stored whole.
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
   virtual QString Read(const QString& application, const QString& section, const QString& key) = 0;
-  // Hands Read's value to take in pieces, in order, until take returns
-  // false; a store that can read a long value a part at a time never holds
-  // it whole. This one hands it whole.
-  virtual void ReadInPieces(const QString& application, const QString& section, const QString& key,
-                            const std::function<bool(QStringView)>& take) {
-    take(Read(application, section, key));
-  }
   virtual void Write(const QString& application, const QString& section, const QString& key,
                      const QString& value) = 0;
-  // Writes a value given in pieces (the function calls take with each piece
-  // in order, the same each time it is called); a store that can write a
-  // long value a part at a time never holds it whole. This one joins it.
-  using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
-  virtual void WriteInPieces(const QString& application, const QString& section, const QString& key,
-                             const TextPieces& value) {
-    QString whole;
-    value([&whole](QStringView piece) { whole += piece; });
-    Write(application, section, key, whole);
-  }
+
+  // The image list, addressed like a value. This store keeps it as one, the
+  // names joined by ListValueFormat(). ReadList hands visit each stored name
+  // in order until visit returns false.
+  virtual void ReadList(const QString& application, const QString& section, const QString& key,
+                        const std::function<bool(QStringView)>& visit);
+  // The same from the first stored name equal to name on (that one first);
+  // nothing when no stored name is equal to it.
+  virtual void ReadListFrom(const QString& application, const QString& section, const QString& key,
+                            const QString& name, const std::function<bool(QStringView)>& visit);
+  // Stores the names in their order.
+  virtual void WriteList(const QString& application, const QString& section, const QString& key,
+                         const StringList& names);
+
   // Raises what a write would raise for a store that must not or cannot be
   // changed, so that a caller can refuse before doing anything else.
   virtual void CheckWritable(const QString& application) { (void)application; }
+  // Keeps other programs' updates out while the object returned lives, so
+  // that reading, changing and writing back a value (a rotation) runs once
+  // at a time; nothing for a store that needs no lock.
+  virtual std::shared_ptr<void> LockUpdates(const QString& application) {
+    (void)application;
+    return nullptr;
+  }
 };
+
+// The string list that joins and splits the image list kept as one value:
+// each name in double quotes (a quote inside doubled), "; " between them.
+StringList ListValueFormat();
 
 // The entry that starts this program with given arguments at every logon of
 // the user: a value of the Run key on Windows, an XDG autostart file on

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "imagelist/ZVRImageList.h"
-#include "kit/StringList.h"
 #include "platform/Platform.h"
 #include "startup/ListLoading.h"
 #include "startup/VersionText.h"
@@ -19,8 +19,8 @@ namespace {
 const QChar kReplacement(0xFFFD);
 constexpr char kNotUtf8[] =
     "ZVistaro02: skipped %1: there is no such file; each %2 in the name stands for bytes that "
-    "are not valid UTF-8, which the stored list cannot hold: give the file a UTF-8 name and add "
-    "it to the list again\n";
+    "are not valid UTF-8, which the program cannot open: give the file a UTF-8 name and add it "
+    "to the list again\n";
 
 void ReportIfNotUtf8(QStringView name) {
   if (!name.contains(kReplacement)) return;
@@ -40,24 +40,10 @@ std::shared_ptr<ZVRImageList>& ImageListReference() {
   return reference;
 }
 
-// Splits the stored list text as it is written: "a"; "b".
-StringList StoredListReader() {
-  StringList reader;
-  reader.SetSeparator(QStringLiteral("; "));
-  reader.SetQuoteBegin(QStringLiteral("\""));
-  reader.SetQuoteEnd(QStringLiteral("\""));
-  return reader;
-}
-
-// The stored list's items, read a piece at a time: the list is never held
-// whole, and a walk that ends early reads no further.
+// The stored list's items in order, until visit returns false.
 void StoredItems(const std::function<bool(QStringView)>& visit) {
-  const StringList reader = StoredListReader();
-  StringList::Splitter splitter(reader, visit);
-  CurrentPlatform().settings->ReadInPieces(
-      ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
-      [&splitter](QStringView piece) { return splitter.Add(piece); });
-  splitter.Finish();
+  CurrentPlatform().settings->ReadList(ApplicationTitle(), QLatin1String(kSettingsSection),
+                                       QLatin1String(kImageListContentKey), visit);
 }
 
 }  // namespace
@@ -100,10 +86,21 @@ void FinishLoadingImageListSetting() {
 }
 
 QString NextStoredFileName(const QString& FileName) {
+  // Only a walk that wraps past the end needs the names before FileName's
+  // first entry: the first walk starts there, found by the store.
+  bool wrapped = false;
+  const auto walk = [&FileName, &wrapped](const std::function<bool(QStringView)>& visit) {
+    if (std::exchange(wrapped, true)) {
+      StoredItems(visit);
+      return;
+    }
+    CurrentPlatform().settings->ReadListFrom(ApplicationTitle(), QLatin1String(kSettingsSection),
+                                             QLatin1String(kImageListContentKey), FileName, visit);
+  };
   // A missing file is skipped without a word, as loading does, unless its
   // name shows that it was lost to the encoding: that one would be skipped at
   // every rotation without the user ever learning why.
-  return ZVRImageList::NextStoredFileName(StoredItems, FileName, ReportIfNotUtf8);
+  return ZVRImageList::NextStoredFileName(walk, FileName, ReportIfNotUtf8);
 }
 
 void SaveImageListSetting() {
@@ -114,9 +111,8 @@ void SaveImageListSetting() {
   // once) has none; it stores the empty list instead of failing.
   const std::unique_ptr<StringList> names =
       ImageListReference() ? ImageListReference()->FileNames() : ZVRImageList().FileNames();
-  CurrentPlatform().settings->WriteInPieces(
-      ApplicationTitle(), QLatin1String(kSettingsSection), QLatin1String(kImageListContentKey),
-      [&names](const auto& take) { names->TextInPieces(take); });
+  CurrentPlatform().settings->WriteList(ApplicationTitle(), QLatin1String(kSettingsSection),
+                                        QLatin1String(kImageListContentKey), *names);
   ImageListReference().reset();
   LoadingReference().reset();
   ReleaseMainForm();

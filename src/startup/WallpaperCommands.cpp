@@ -76,6 +76,8 @@ QString NextWallpaper() {
 }
 
 void SetListedWallpaper(const QString& FileName) {
+  // Not while a rotation runs: it would store its own picture over this one.
+  const auto lock = CurrentPlatform().settings->LockUpdates(ApplicationTitle());
   // A store that will refuse the new value refuses before the desktop
   // changes: the next rotation would set the same picture again.
   CurrentPlatform().settings->CheckWritable(ApplicationTitle());
@@ -84,6 +86,9 @@ void SetListedWallpaper(const QString& FileName) {
 }
 
 void RotateWallpaper() {
+  // One rotation at a time: two at once would both start after the same
+  // last wallpaper and set the same picture.
+  const auto lock = CurrentPlatform().settings->LockUpdates(ApplicationTitle());
   // The picture readers' own warnings go to the trace output: the line that
   // names an entry passed over says what the user needs to know.
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {

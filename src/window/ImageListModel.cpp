@@ -1,10 +1,13 @@
 #include "window/ImageListModel.h"
 
 #include <QFontMetrics>
+#include <QList>
 
 #include <algorithm>
 #include <functional>
 #include <utility>
+
+#include "imagelist/ZVRImageList.h"
 
 namespace {
 
@@ -15,10 +18,11 @@ constexpr int kTextMargin = 8;
 // practice, give or take a few wide letters.
 constexpr qsizetype kMeasuredNames = 64;
 
-int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
+int WidestName(QStringList::const_iterator begin, QStringList::const_iterator end,
+               const QFontMetrics& metrics) {
   QList<qsizetype> lengths;
-  lengths.reserve(entries.size());
-  for (const QString& entry : entries) lengths.append(entry.size());
+  lengths.reserve(end - begin);
+  for (auto name = begin; name != end; ++name) lengths.append(name->size());
   const qsizetype measured = std::min(kMeasuredNames, lengths.size());
   std::nth_element(lengths.begin(), lengths.begin() + (measured ? measured - 1 : 0), lengths.end(),
                    std::greater<>());
@@ -28,9 +32,9 @@ int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
   qsizetype ties = measured - std::count_if(lengths.cbegin(), lengths.cbegin() + measured,
                                             [shortest](qsizetype n) { return n > shortest; });
   int widest = 0;
-  for (const QString& entry : entries) {
-    if (entry.size() > shortest || (entry.size() == shortest && ties-- > 0)) {
-      widest = std::max(widest, metrics.horizontalAdvance(entry));
+  for (auto name = begin; name != end; ++name) {
+    if (name->size() > shortest || (name->size() == shortest && ties-- > 0)) {
+      widest = std::max(widest, metrics.horizontalAdvance(*name));
     }
   }
   return widest;
@@ -38,24 +42,27 @@ int WidestName(const QStringList& entries, const QFontMetrics& metrics) {
 
 }  // namespace
 
-void ImageListModel::SetEntries(QStringList entries, const QFont& font) {
+void ImageListModel::ShowEntries(std::shared_ptr<const ZVRImageList> list, const QFont& font) {
   beginResetModel();
-  entries_ = std::move(entries);
+  list_ = std::move(list);
+  rows_ = list_ ? list_->Count() : 0;
   rowSize_ = QSize();
   shownRow_ = -1;
-  Widen(entries_, font);
+  Widen(0, font);
   endResetModel();
 }
 
-void ImageListModel::AppendEntries(const QStringList& entries, const QFont& font) {
-  if (entries.isEmpty()) return;
-  const auto first = static_cast<int>(entries_.size());
-  beginInsertRows(QModelIndex(), first, first + static_cast<int>(entries.size()) - 1);
-  entries_.append(entries);
+void ImageListModel::ShowAppended(const QFont& font) {
+  const int first = rows_;
+  if (!list_ || list_->Count() == first) return;
+  beginInsertRows(QModelIndex(), first, list_->Count() - 1);
+  rows_ = list_->Count();
   // The view takes the new size when it lays the rows out again.
-  Widen(entries, font);
+  Widen(first, font);
   endInsertRows();
 }
+
+QString ImageListModel::Entry(int row) const { return list_->FileName(row + 1); }
 
 void ImageListModel::SetShownRow(int row) {
   const int previous = std::exchange(shownRow_, row);
@@ -66,21 +73,22 @@ void ImageListModel::SetShownRow(int row) {
   }
 }
 
-void ImageListModel::Widen(const QStringList& names, const QFont& font) {
+void ImageListModel::Widen(int firstRow, const QFont& font) {
   QFont bold = font;
   bold.setBold(true);
   const QFontMetrics metrics(bold);
-  rowSize_ = QSize(std::max(rowSize_.width(), WidestName(names, metrics) + kTextMargin),
-                   metrics.height() + kTextMargin / 4);
+  const int widest = list_ ? WidestName(list_->begin() + firstRow, list_->end(), metrics) : 0;
+  rowSize_ =
+      QSize(std::max(rowSize_.width(), widest + kTextMargin), metrics.height() + kTextMargin / 4);
 }
 
 int ImageListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+  return parent.isValid() ? 0 : rows_;
 }
 
 QVariant ImageListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= entries_.size()) return {};
-  if (role == Qt::DisplayRole) return entries_.at(index.row());
+  if (!index.isValid() || index.row() >= rows_) return {};
+  if (role == Qt::DisplayRole) return Entry(index.row());
   if (role == Qt::SizeHintRole) return rowSize_;
   if (role == Qt::FontRole && index.row() == shownRow_) {
     // Only the weight: the view's own font gives the rest.

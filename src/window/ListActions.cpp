@@ -151,7 +151,7 @@ void frmMain::lstImageList_ContextMenu(const QPoint& position) {
 
 void frmMain::SetAsWallpaper(int row) {
   if (row < 0 || row >= entries_->rowCount()) return;
-  const QString file = entries_->Entries().at(row);
+  const QString file = entries_->Entry(row);
   try {
     modMain::SetListedWallpaper(file);
   } catch (const ProgramError& error) {

@@ -196,19 +196,15 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::ListRowsArrived(int first, int count) {
-  const auto list = modMain::SharedImageList();
-  QStringList names;
-  names.reserve(count);
-  for (int position = first + 1; position <= first + count; ++position) {
-    names.append(list->FileName(position));
-  }
-  entries_->AppendEntries(names, lstImageList_->font());
+  entries_->ShowAppended(lstImageList_->font());
   if (pendingCurrent_.isNull()) return;
-  const qsizetype row = names.indexOf(pendingCurrent_);
-  if (row < 0) return;
-  pendingCurrent_.clear();
-  lstImageList_->selectionModel()->setCurrentIndex(
-      entries_->index(first + static_cast<int>(row), 0), QItemSelectionModel::NoUpdate);
+  for (int row = first; row < first + count; ++row) {
+    if (entries_->Entry(row) != pendingCurrent_) continue;
+    pendingCurrent_.clear();
+    lstImageList_->selectionModel()->setCurrentIndex(entries_->index(row, 0),
+                                                     QItemSelectionModel::NoUpdate);
+    return;
+  }
 }
 
 // Makes the entry stored at the last closing current again, without
@@ -238,8 +234,8 @@ void frmMain::Form_Unload() {
     selection = modMain::SharedImageList()->FileName(row + 1);
   }
   modMain::WriteSetting(QLatin1String(modMain::kImageListLastSelectedKey), selection);
-  // The list box's copy of a long list is not needed for storing it.
-  entries_->SetEntries({}, lstImageList_->font());
+  // The list box lets go of the list, which ends when it is stored.
+  entries_->ShowEntries(nullptr, lstImageList_->font());
   modMain::SaveImageListSetting();
 }
 
@@ -253,11 +249,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::RefreshListBox(int currentRow) {
-  const auto list = modMain::SharedImageList();
-  QStringList names;
-  names.reserve(list->Count());
-  for (const QString& entry : *list) names.append(entry);
-  entries_->SetEntries(std::move(names), lstImageList_->font());
+  entries_->ShowEntries(modMain::SharedImageList(), lstImageList_->font());
   const int count = entries_->rowCount();
   if (currentRow >= count) currentRow = count - 1;
   lstImageList_->selectionModel()->setCurrentIndex(entries_->index(currentRow, 0),

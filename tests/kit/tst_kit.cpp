@@ -38,17 +38,6 @@ class tst_Kit : public QObject {
       QStringList got;
       for (int i = 1; i <= list.Count(); ++i) got.append(list.Item(i));
       QCOMPARE(got, items);
-      // Read in pieces of one to three characters, the items are the same.
-      for (qsizetype size = 1; size <= 3; ++size) {
-        QStringList pieces;
-        StringList::Splitter splitter(list, [&pieces](QStringView item) {
-          pieces << item.toString();
-          return true;
-        });
-        for (qsizetype at = 0; at < text.size(); at += size) splitter.Add(text.mid(at, size));
-        splitter.Finish();
-        QCOMPARE(pieces, items);
-      }
       if (separator == kNul) QCOMPARE(list.Text(), text);
       QVERIFY_THROWS_EXCEPTION(ProgramError, list.Item(items.size() + 1));
       QVERIFY_THROWS_EXCEPTION(ProgramError, list.Item(0));

@@ -27,7 +27,9 @@ constexpr quint32 kRunCommand = 0;
 constexpr int kTimeoutMs = 10000;
 const QString kLinkFolder = QStringLiteral("/ZVistaro02");
 const QString kLinkName = QStringLiteral("/wallpaper");
-const QString kNewLinkName = QStringLiteral("/wallpaper.new");
+// The new link's name ends in the process id: two rotations at once never
+// take each other's new link.
+const QString kNewLinkName = QStringLiteral("/wallpaper.new-");
 
 QByteArray Message(quint32 type, const QByteArray& payload) {
   QByteArray message(kMagic, kMagicSize);
@@ -112,7 +114,7 @@ void MakeLinkFolder(const QString& folder) {
 // sway never finds the name missing or half made.
 void ReplaceLink(const QString& folder, const QString& target) {
   const QByteArray link = QFile::encodeName(folder + kLinkName);
-  const QByteArray newLink = QFile::encodeName(folder + kNewLinkName);
+  const QByteArray newLink = QFile::encodeName(folder + kNewLinkName + QString::number(::getpid()));
   ::unlink(newLink.constData());
   if (::symlink(QFile::encodeName(target).constData(), newLink.constData()) != 0 ||
       std::rename(newLink.constData(), link.constData()) != 0) {
