@@ -24,8 +24,9 @@ constexpr char kNotUtf8[] =
 
 void ReportIfNotUtf8(QStringView name) {
   if (!name.contains(kReplacement)) return;
-  const QByteArray line =
-      QString::fromLatin1(kNotUtf8).arg(name.toString(), QString(kReplacement)).toUtf8();
+  const QByteArray line = QString::fromLatin1(kNotUtf8)
+                              .arg(EscapeControlCharacters(name.toString()), QString(kReplacement))
+                              .toUtf8();
   std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
   std::fflush(stderr);
 }
