@@ -152,8 +152,8 @@ mkdir -p $w/config
 base64 -d >$w/one.png <<<iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGNg+M8AAAICAQB7CYF4AAAAAElFTkSuQmCC
 printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>%s/handed\n' $w >$w/record
 chmod 755 $w/record
-printf '[Main]\nImageListContent="\\"%s\\""\nImageListLastSelected=%s\n' $w/one.png $w/one.png \
-  >"$w/config/Zorvane Vistaro 0.2.ini"
+echo $w/one.png >"$w/config/Zorvane Vistaro 0.2.list"
+printf '[Main]\nImageListLastSelected=%s\n' $w/one.png >"$w/config/Zorvane Vistaro 0.2.ini"
 XDG_CONFIG_HOME=$w/config ZVISTARO_WALLPAPER_COMMAND=$w/record ./scripts/run.sh /rotate
 if [ "$(cat $w/handed)" != $w/one.png ]; then
   echo "the wallpaper command was handed: $(cat $w/handed 2>/dev/null)" >&2
