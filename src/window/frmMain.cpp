@@ -252,6 +252,9 @@ void frmMain::RefreshListBox(int currentRow) {
   entries_->ShowEntries(modMain::SharedImageList(), lstImageList_->font());
   const int count = entries_->rowCount();
   if (currentRow >= count) currentRow = count - 1;
+  // Drawn bold before the list box lays its rows out for the current one,
+  // so that they are laid out once.
+  entries_->SetShownRow(currentRow);
   lstImageList_->selectionModel()->setCurrentIndex(entries_->index(currentRow, 0),
                                                    QItemSelectionModel::NoUpdate);
   DrawImage();
