@@ -13,6 +13,7 @@
 
 #include "errors/Errors.h"
 #include "kit/KitGlobal.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -127,11 +128,10 @@ void ZVRImageList::Add(const QStringList& FileNames) {
       std::clamp<qsizetype>(count / kLeastPerThread, 1, std::max(1, QThread::idealThreadCount()));
   const qsizetype perThread = (count + threads - 1) / threads;
   std::vector<char> exists(static_cast<size_t>(count));
-  const ZKitGlobal& kit = KitGlobal();
-  const auto check = [&kit, &FileNames, &exists, count, perThread](qsizetype part) {
-    for (qsizetype i = part * perThread; i < std::min(count, (part + 1) * perThread); ++i) {
-      exists[static_cast<size_t>(i)] = kit.FileExists(FileNames[i]);
-    }
+  const auto check = [&FileNames, &exists, count, perThread](qsizetype part) {
+    const qsizetype begin = std::min(count, part * perThread);
+    const auto size = static_cast<size_t>(std::min(count - begin, perThread));
+    FindFiles({FileNames.constData() + begin, size}, {exists.data() + begin, size});
   };
   {
     std::vector<std::jthread> helpers;
