@@ -144,7 +144,10 @@ void ZVRImageList::Add(const QStringList& FileNames) {
   }
 }
 
-void ZVRImageList::Append(const ZVRImageList& Other) { entries_.append(Other.entries_); }
+void ZVRImageList::Append(ZVRImageList&& Other) {
+  entries_.append(std::move(Other.entries_));
+  Other.entries_.clear();
+}
 
 void ZVRImageList::Clear() { entries_.clear(); }
 
