@@ -48,42 +48,56 @@ class SelectedNames {
   int count = 0;            // of the names
 
   SelectedNames(const QStringList& entries, const std::vector<int>& selected)
-      : nameOf(entries.size(), -1) {
+      : nameOf(entries.size(), -1), hashes_(entries.size()) {
+    const size_t seed = QHashSeed::globalSeed();
+    for (qsizetype i = 0; i < entries.size(); ++i) hashes_[i] = qHash(entries.at(i), seed);
     // At most half full, so that a name not in it is told at the first
     // empty slot, a step or two away.
     slots_.resize(std::bit_ceil(2 * selected.size() + 2));
-    for (const int index : selected) nameOf[index] = Number(entries, index, true);
+    // A large table is read at random: the slot an entry a few steps on
+    // will read is fetched while this one is looked up, which makes a
+    // million lookups several times faster.
+    const auto ahead = [this](int index) { __builtin_prefetch(&slots_[Home(index)]); };
+    for (size_t k = 0; k < selected.size(); ++k) {
+      if (k + kAhead < selected.size()) ahead(selected[k + kAhead]);
+      nameOf[selected[k]] = Number(entries, selected[k], true);
+    }
     // The selected entries have their number already.
-    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+    const int entryCount = static_cast<int>(entries.size());
+    for (int i = 0; i < entryCount; ++i) {
+      if (i + kAhead < entryCount) ahead(i + kAhead);
       if (nameOf[i] < 0) nameOf[i] = Number(entries, i, false);
     }
   }
 
  private:
+  static constexpr int kAhead = 16;
+
   struct Slot {
     quint32 hashHigh = 0;
     int entry = -1;  // the first selected entry of the name; -1 for an empty slot
   };
 
+  size_t Home(int index) const { return hashes_[index] & (slots_.size() - 1); }
+
   // The number of the name of the entry at index; -1 when it is no selected
   // name, unless add gives it the next number.
   int Number(const QStringList& entries, int index, bool add) {
-    const QString& name = entries.at(index);
-    const size_t hash = qHash(name, seed_);
-    const auto hashHigh = static_cast<quint32>(quint64{hash} >> 32);
-    const size_t mask = slots_.size() - 1;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const auto hashHigh = static_cast<quint32>(quint64{hashes_[index]} >> 32);
+    for (size_t at = Home(index);; at = (at + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[at];
       if (slot.entry < 0) {
         if (!add) return -1;
         slot = {hashHigh, index};
         return count++;
       }
-      if (slot.hashHigh == hashHigh && entries.at(slot.entry) == name) return nameOf[slot.entry];
+      if (slot.hashHigh == hashHigh && entries.at(slot.entry) == entries.at(index)) {
+        return nameOf[slot.entry];
+      }
     }
   }
 
-  const size_t seed_ = QHashSeed::globalSeed();
+  std::vector<size_t> hashes_;  // per entry
   std::vector<Slot> slots_;
 };
 
