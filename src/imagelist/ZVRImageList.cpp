@@ -1,9 +1,11 @@
 #include "imagelist/ZVRImageList.h"
 
 #include <QHash>
+#include <QHashSeed>
 #include <QThread>
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 #include <thread>
 #include <utility>
@@ -11,6 +13,7 @@
 
 #include "errors/Errors.h"
 #include "kit/KitGlobal.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -22,47 +25,103 @@ const QString kClassName = QStringLiteral("ZVRImageList");
 
 // The selected positions as 0-based indexes, ascending, each once; error 9
 // for one outside the list, before anything changes.
-std::vector<qsizetype> SelectedIndexes(const QList<int>& positions, int count) {
-  std::vector<qsizetype> indexes;
+std::vector<int> SelectedIndexes(const QList<int>& positions, int count) {
+  std::vector<int> indexes;
   indexes.reserve(positions.size());
   for (const int position : positions) {
     if (position < 1 || position > count) modMain::RaiseSubscriptOutOfRange();
     indexes.push_back(position - 1);
   }
-  std::sort(indexes.begin(), indexes.end());
+  // A selection handed in order, as the window's is, needs no sorting.
+  if (!std::is_sorted(indexes.begin(), indexes.end())) std::sort(indexes.begin(), indexes.end());
   indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
   return indexes;
 }
 
+// The numbers of the selected entries' names, in a flat table of their
+// hashes: each entry's name is hashed once, and two names are compared only
+// when their hashes agree, so a million distinct names cost a million hashes
+// and no comparison.
+class SelectedNames {
+ public:
+  std::vector<int> nameOf;  // per entry: its name's number, -1 if not selected
+  int count = 0;            // of the names
+
+  SelectedNames(const QStringList& entries, const std::vector<int>& selected)
+      : nameOf(entries.size(), -1), hashes_(entries.size()) {
+    const size_t seed = QHashSeed::globalSeed();
+    for (qsizetype i = 0; i < entries.size(); ++i) hashes_[i] = qHash(entries.at(i), seed);
+    // At most half full, so that a name not in it is told at the first
+    // empty slot, a step or two away.
+    slots_.resize(std::bit_ceil(2 * selected.size() + 2));
+    // A large table is read at random: the slot an entry a few steps on
+    // will read is fetched while this one is looked up, which makes a
+    // million lookups several times faster.
+    const auto ahead = [this](int index) { __builtin_prefetch(&slots_[Home(index)]); };
+    for (size_t k = 0; k < selected.size(); ++k) {
+      if (k + kAhead < selected.size()) ahead(selected[k + kAhead]);
+      nameOf[selected[k]] = Number(entries, selected[k], true);
+    }
+    // The selected entries have their number already.
+    const int entryCount = static_cast<int>(entries.size());
+    for (int i = 0; i < entryCount; ++i) {
+      if (i + kAhead < entryCount) ahead(i + kAhead);
+      if (nameOf[i] < 0) nameOf[i] = Number(entries, i, false);
+    }
+  }
+
+ private:
+  static constexpr int kAhead = 16;
+
+  struct Slot {
+    quint32 hashHigh = 0;
+    int entry = -1;  // the first selected entry of the name; -1 for an empty slot
+  };
+
+  size_t Home(int index) const { return hashes_[index] & (slots_.size() - 1); }
+
+  // The number of the name of the entry at index; -1 when it is no selected
+  // name, unless add gives it the next number.
+  int Number(const QStringList& entries, int index, bool add) {
+    const auto hashHigh = static_cast<quint32>(quint64{hashes_[index]} >> 32);
+    for (size_t at = Home(index);; at = (at + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[at];
+      if (slot.entry < 0) {
+        if (!add) return -1;
+        slot = {hashHigh, index};
+        return count++;
+      }
+      if (slot.hashHigh == hashHigh && entries.at(slot.entry) == entries.at(index)) {
+        return nameOf[slot.entry];
+      }
+    }
+  }
+
+  std::vector<size_t> hashes_;  // per entry
+  std::vector<Slot> slots_;
+};
+
 // The entries grouped by the selected names: for each name, the indexes of
 // all entries of that name in list order.
 struct NameGroups {
-  std::vector<int> nameOf;       // per entry: its name's number, -1 if not selected
-  std::vector<qsizetype> start;  // per name: where its entries begin in members
-  std::vector<qsizetype> members;
+  std::vector<int> nameOf;  // per entry: its name's number, -1 if not selected
+  std::vector<int> start;   // per name: where its entries begin in members
+  std::vector<int> members;
 
-  NameGroups(const QStringList& entries, const std::vector<qsizetype>& selected) {
-    QHash<QString, int> numbers;
-    numbers.reserve(static_cast<qsizetype>(selected.size()));
-    nameOf.assign(entries.size(), -1);
-    for (const qsizetype index : selected) {
-      const int next = static_cast<int>(numbers.size());
-      nameOf[index] = *numbers.insert(entries.at(index), numbers.value(entries.at(index), next));
-    }
-    start.assign(numbers.size() + 1, 0);
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-      // The selected entries have their number already.
-      if (nameOf[i] < 0) nameOf[i] = numbers.value(entries.at(i), -1);
-      if (nameOf[i] >= 0) ++start[nameOf[i] + 1];
+  NameGroups(const QStringList& entries, const std::vector<int>& selected) {
+    SelectedNames names(entries, selected);
+    nameOf = std::move(names.nameOf);
+    start.assign(names.count + 1, 0);
+    for (const int name : nameOf) {
+      if (name >= 0) ++start[name + 1];
     }
     for (size_t name = 1; name < start.size(); ++name) start[name] += start[name - 1];
     members.resize(start.back());
-    std::vector<qsizetype> filled(start.begin(), start.end() - 1);
-    for (qsizetype i = 0; i < entries.size(); ++i) {
+    std::vector<int> filled(start.begin(), start.end() - 1);
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
       if (nameOf[i] >= 0) members[filled[nameOf[i]]++] = i;
     }
   }
-  qsizetype Count(int name) const { return start[name + 1] - start[name]; }
 };
 
 }  // namespace
@@ -83,11 +142,10 @@ void ZVRImageList::Add(const QStringList& FileNames) {
       std::clamp<qsizetype>(count / kLeastPerThread, 1, std::max(1, QThread::idealThreadCount()));
   const qsizetype perThread = (count + threads - 1) / threads;
   std::vector<char> exists(static_cast<size_t>(count));
-  const ZKitGlobal& kit = KitGlobal();
-  const auto check = [&kit, &FileNames, &exists, count, perThread](qsizetype part) {
-    for (qsizetype i = part * perThread; i < std::min(count, (part + 1) * perThread); ++i) {
-      exists[static_cast<size_t>(i)] = kit.FileExists(FileNames[i]);
-    }
+  const auto check = [&FileNames, &exists, count, perThread](qsizetype part) {
+    const qsizetype begin = std::min(count, part * perThread);
+    const auto size = static_cast<size_t>(std::min(count - begin, perThread));
+    FindFiles({FileNames.constData() + begin, size}, {exists.data() + begin, size});
   };
   {
     std::vector<std::jthread> helpers;
@@ -100,7 +158,10 @@ void ZVRImageList::Add(const QStringList& FileNames) {
   }
 }
 
-void ZVRImageList::Append(const ZVRImageList& Other) { entries_.append(Other.entries_); }
+void ZVRImageList::Append(ZVRImageList&& Other) {
+  entries_.append(std::move(Other.entries_));
+  Other.entries_.clear();
+}
 
 void ZVRImageList::Clear() { entries_.clear(); }
 
@@ -177,34 +238,27 @@ void ZVRImageList::Remove(const QString& FileName) {
 int ZVRImageList::RemoveSelected(const QList<int>& Positions, int Follow) {
   // Each removal of a name takes its first entry, so k removals of a name
   // take its first k entries, whichever of them were selected.
-  const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
-  QHash<QString, qsizetype> removals;
-  removals.reserve(static_cast<qsizetype>(selected.size()));
-  qsizetype left = 0;
-  for (const qsizetype index : selected) {
-    ++removals[entries_.at(index)];
-    ++left;
-  }
-  if (left == 0) return Follow;
-  // The followed entry's place is taken by the first kept entry from it on,
-  // so its new position counts the kept entries before it.
+  const std::vector<int> selected = SelectedIndexes(Positions, Count());
+  if (selected.empty()) return Follow;
+  const SelectedNames names(entries_, selected);
+  std::vector<int> removals(names.count, 0);
+  for (const int index : selected) ++removals[names.nameOf[index]];
+  // The kept entries close up in place. The followed entry's place is taken
+  // by the first kept entry from it on, so its new position counts the kept
+  // entries before it.
   int followed = 0;
-  QStringList kept;
-  kept.reserve(entries_.size() - left);
-  for (qsizetype index = 0; index < entries_.size(); ++index) {
-    if (index == Follow - 1) followed = static_cast<int>(kept.size()) + 1;
-    const QString& entry = entries_.at(index);
-    if (left > 0) {
-      const auto found = removals.find(entry);
-      if (found != removals.end() && *found > 0) {
-        --*found;
-        --left;
-        continue;
-      }
+  int kept = 0;
+  for (int index = 0; index < Count(); ++index) {
+    if (index == Follow - 1) followed = kept + 1;
+    const int name = names.nameOf[index];
+    if (name >= 0 && removals[name] > 0) {
+      --removals[name];
+      continue;
     }
-    kept.append(entry);
+    if (kept != index) entries_[kept] = std::move(entries_[index]);
+    ++kept;
   }
-  entries_ = std::move(kept);
+  entries_.resize(kept);
   return followed;
 }
 
@@ -225,32 +279,38 @@ QList<int> ZVRImageList::MoveSelectedDown(const QList<int>& Positions, const QLi
 // entry of its name, so the first never changes.
 QList<int> ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up,
                                       const QList<int>& Follow) {
-  const std::vector<qsizetype> selected = SelectedIndexes(Positions, Count());
+  const std::vector<int> selected = SelectedIndexes(Positions, Count());
   if (selected.empty()) return Follow;
   const NameGroups groups(entries_, selected);
-  const qsizetype n = entries_.size();
-  std::vector<qsizetype> entryAt(n), slotOf(n);
-  for (qsizetype i = 0; i < n; ++i) entryAt[i] = slotOf[i] = i;
-  std::vector<qsizetype> wrapped(groups.start.size() - 1, 0);
-  qsizetype first = 0;  // the slot of the list's first entry
+  const int n = Count();
+  std::vector<int> entryAt(n), slotOf(n);
+  std::iota(entryAt.begin(), entryAt.end(), 0);
+  std::iota(slotOf.begin(), slotOf.end(), 0);
+  // Per name, how many of its entries have wrapped to the end: fewer than
+  // its entries at each of its steps, which are no more than its entries.
+  std::vector<int> wrapped(groups.start.size() - 1, 0);
+  int first = 0;  // the slot of the list's first entry
+  const auto placeOf = [&first, n](int slot) {
+    return slot >= first ? slot - first : slot - first + n;
+  };
   // Which entry's row stands in each slot, kept only when rows are followed.
   // Entries of one name are told apart here even where the list below does
   // not need to: a followed row keeps to its own entry, as entry-by-entry
   // moves would.
-  std::vector<qsizetype> rowAt(Follow.isEmpty() ? 0 : n);
+  std::vector<int> rowAt(Follow.isEmpty() ? 0 : n);
   std::iota(rowAt.begin(), rowAt.end(), 0);
-  const auto step = [&](qsizetype index) {
+  const auto step = [&](int index) {
     const int name = groups.nameOf[index];
-    const qsizetype entry = groups.members[groups.start[name] + wrapped[name] % groups.Count(name)];
-    const qsizetype slot = slotOf[entry];
-    const qsizetype place = (slot - first + n) % n;
+    const int entry = groups.members[groups.start[name] + wrapped[name]];
+    const int slot = slotOf[entry];
+    const int place = placeOf(slot);
     if (Up && place == 0) {
-      first = (first + 1) % n;
+      first = first + 1 == n ? 0 : first + 1;
       ++wrapped[name];
     } else if (!Up && place == n - 1) {
       first = slot;
     } else {
-      const qsizetype other = (slot + (Up ? n - 1 : 1)) % n;
+      const int other = Up ? (slot == 0 ? n - 1 : slot - 1) : (slot + 1 == n ? 0 : slot + 1);
       if (!rowAt.empty()) std::swap(rowAt[slot], rowAt[other]);
       // Two entries of the same name trade places without a visible change.
       if (groups.nameOf[entryAt[other]] == name) return;
@@ -264,14 +324,15 @@ QList<int> ZVRImageList::MoveSelected(const QList<int>& Positions, bool Up,
   } else {
     std::for_each(selected.rbegin(), selected.rend(), step);
   }
+  // The entries move, not copied, from the slots in ring order.
   QStringList moved;
   moved.reserve(n);
-  for (qsizetype place = 0; place < n; ++place)
-    moved.append(entries_.at(entryAt[(first + place) % n]));
+  for (int slot = first; slot < n; ++slot) moved.append(std::move(entries_[entryAt[slot]]));
+  for (int slot = 0; slot < first; ++slot) moved.append(std::move(entries_[entryAt[slot]]));
   entries_ = std::move(moved);
   std::vector<int> positionOf(rowAt.size());
-  for (qsizetype slot = 0; slot < static_cast<qsizetype>(rowAt.size()); ++slot)
-    positionOf[rowAt[slot]] = static_cast<int>((slot - first + n) % n) + 1;
+  for (int slot = 0; slot < static_cast<int>(rowAt.size()); ++slot)
+    positionOf[rowAt[slot]] = placeOf(slot) + 1;
   QList<int> went;
   went.reserve(Follow.size());
   for (const int position : Follow)

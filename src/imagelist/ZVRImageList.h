@@ -22,9 +22,9 @@ class ZVRImageList {
   // Appends, in their order, the names that name existing files: what Add
   // of each would do, with the files looked up on every processor core.
   void Add(const QStringList& FileNames);
-  // Appends the entries of another list in its order: their files were
-  // looked up as they entered it.
-  void Append(const ZVRImageList& Other);
+  // Appends the entries of another list in its order, which is left
+  // empty: their files were looked up as they entered it.
+  void Append(ZVRImageList&& Other);
   void Clear();
   int Count() const;
   // The entry at a 1-based position; outside 1 to Count() it is error 9.

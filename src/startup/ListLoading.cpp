@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <future>
 #include <utility>
 
 #include "startup/modMain.h"
@@ -30,13 +31,17 @@ ListLoading::~ListLoading() {
 void ListLoading::Run(const std::stop_token& stop, const ZVRImageList::StoredItems& forEachItem) {
   qsizetype run = kFirstRun;
   QStringList names;
-  // Looks the run's files up and hands the names found to the window's
-  // thread.
-  const auto deliver = [this, &names](bool last) {
-    ZVRImageList found;
-    found.Add(names);
-    names.clear();
-    Deliver(std::move(found), last);
+  // The run's files are looked up on other threads while the next run is
+  // read; the names found are handed to the window's thread.
+  std::future<ZVRImageList> lookingUp;
+  const auto deliver = [this, &names, &lookingUp](bool last) {
+    if (lookingUp.valid()) Deliver(lookingUp.get(), false);
+    lookingUp = std::async(std::launch::async, [run = std::exchange(names, {})] {
+      ZVRImageList found;
+      found.Add(run);
+      return found;
+    });
+    if (last) Deliver(lookingUp.get(), true);
   };
   try {
     names.reserve(run);
@@ -77,11 +82,10 @@ void ListLoading::TakeArrived() {
     failure = failure_;
   }
   const auto list = modMain::SharedImageList();
-  for (const ZVRImageList& found : runs) {
-    if (found.Count() == 0) continue;
+  for (ZVRImageList& found : runs) {
     const int first = list->Count();
-    list->Append(found);
-    emit Appended(first, found.Count());
+    list->Append(std::move(found));
+    if (list->Count() > first) emit Appended(first, list->Count() - first);
   }
   if (!last) return;
   finished_ = true;

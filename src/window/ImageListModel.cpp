@@ -65,6 +65,9 @@ void ImageListModel::ShowAppended(const QFont& font) {
 QString ImageListModel::Entry(int row) const { return list_->FileName(row + 1); }
 
 void ImageListModel::SetShownRow(int row) {
+  // Every change of a row lays the whole list box out again: a change that
+  // changes nothing costs nothing.
+  if (row == shownRow_) return;
   const int previous = std::exchange(shownRow_, row);
   for (const int changed : {previous, row}) {
     if (changed >= 0 && changed < rowCount()) {

@@ -198,13 +198,14 @@ void frmMain::Form_Load() {
 void frmMain::ListRowsArrived(int first, int count) {
   entries_->ShowAppended(lstImageList_->font());
   if (pendingCurrent_.isNull()) return;
-  for (int row = first; row < first + count; ++row) {
-    if (entries_->Entry(row) != pendingCurrent_) continue;
-    pendingCurrent_.clear();
-    lstImageList_->selectionModel()->setCurrentIndex(entries_->index(row, 0),
-                                                     QItemSelectionModel::NoUpdate);
-    return;
-  }
+  // Compared where they stand in the list, not copied out row by row.
+  const auto list = modMain::SharedImageList();
+  const auto arrived = list->begin() + first;
+  const auto found = std::find(arrived, arrived + count, pendingCurrent_);
+  if (found == arrived + count) return;
+  pendingCurrent_.clear();
+  lstImageList_->selectionModel()->setCurrentIndex(
+      entries_->index(static_cast<int>(found - list->begin()), 0), QItemSelectionModel::NoUpdate);
 }
 
 // Makes the entry stored at the last closing current again, without
@@ -252,6 +253,9 @@ void frmMain::RefreshListBox(int currentRow) {
   entries_->ShowEntries(modMain::SharedImageList(), lstImageList_->font());
   const int count = entries_->rowCount();
   if (currentRow >= count) currentRow = count - 1;
+  // Drawn bold before the list box lays its rows out for the current one,
+  // so that they are laid out once.
+  entries_->SetShownRow(currentRow);
   lstImageList_->selectionModel()->setCurrentIndex(entries_->index(currentRow, 0),
                                                    QItemSelectionModel::NoUpdate);
   DrawImage();

@@ -126,11 +126,21 @@ class tst_ZVRImageList : public QObject {
     }
   }
 
-  // A long list added at once has its files looked up by several threads.
+  // A long list added at once has its files looked up by several threads,
+  // in each folder while names of it follow each other: a name of another
+  // folder (sub/B after A, B after sub/B) is looked up in its own.
   void addingManyKeepsWhatAddingEachKeeps() {
+    QVERIFY(QDir(dir_.path()).mkpath("sub"));
+    MakeFile(dir_.path(), "sub/A");
+    QVERIFY(QFile::link(Path("A"), Path("link")) && QFile::link(Path("sub"), Path("sublink")));
+    QVERIFY(QDir::setCurrent(dir_.path()));
+    QStringList kinds;
+    for (const QString& name :
+         QString("A sub/A sub/B B sub link sublink sublink/A none/A A/").split(' '))
+      kinds << Path(name);
+    kinds.append({"C", "", QString("D") + QChar(0), "/"});
     QStringList names;
-    for (int i = 0; i < 30011; ++i)
-      names.append(Path(i % 7 == 3 ? QString("missing") : QString("ABCD")[i % 4]));
+    for (int i = 0; i < 30011; ++i) names.append(kinds[i % kinds.size()]);
     ZVRImageList all, each;
     all.Add(names);
     for (const QString& name : names) each.Add(name);

@@ -1,8 +1,13 @@
+#include "kit/KitGlobal.h"
 #include "platform/Platform.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/windows/WindowsServices.h"
 
 QString FolderSeparator() { return QStringLiteral("\\"); }
+
+void FindFiles(std::span<const QString> names, std::span<char> found) {
+  for (size_t i = 0; i < names.size(); ++i) found[i] = KitGlobal().FileExists(names[i]);
+}
 
 std::unique_ptr<Platform> CreatePlatform() {
   auto platform = std::make_unique<Platform>();
