@@ -104,9 +104,9 @@ make_links "$largest"
 home=$(mktemp -d)
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid"; rm -rf "$home"' EXIT
-export HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen
+export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/runtime QT_QPA_PLATFORM=offscreen
 unset XDG_CURRENT_DESKTOP ZVISTARO_WALLPAPER_COMMAND ZVISTARO_TRACE WAYLAND_DISPLAY SWAYSOCK
-mkdir -p "$XDG_CONFIG_HOME"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 settings="$XDG_CONFIG_HOME/Zorvane Vistaro 0.2.ini"
 one="$home/one/Zorvane Vistaro 0.2.ini"
 write_settings 1 "$data/small.jpg" "$one"
