@@ -174,8 +174,10 @@ class tst_CommandMode : public QObject {
     row("/auto from a folder holding % and no UTF-8", {"/auto"}, kAbc,
         odd + R"sh(mkdir "$d" && cp "$P" "$(dirname "$P")"/libZKit10.so* "$d")sh",
         odd + R"sh(P="$d/ZVistaro02"; exec)sh", 1, 0, byLink, "~b.png\n");
-    row("/remove deletes the entry", {"/ReMove"}, kAbc, "mkdir autostart && touch \"$E\"", {}, 1, 0,
-        {}, {});
+    row("/remove deletes the entry and the program's link", {"/ReMove"}, kAbc,
+        "mkdir autostart && touch \"$E\" && mkdir -p ../data/ZVistaro02 && ln -s \"$P\" "
+        "../data/ZVistaro02/ZVistaro02",
+        {}, 1, 0, {}, {});
     // Every report names its cause; nothing changes. A terminal's escape
     // sequence in a name is shown, not sent.
     row("last not in the list", rotate, Ini("~a.png", "~b\x1b[2J\x7f.png"),
@@ -262,7 +264,9 @@ class tst_CommandMode : public QObject {
     // A file that cannot or must not be replaced stays as it was, refused
     // before the desktop is asked.
     row("read-only, even for root", rotate, kAbc, "chmod 444 \"$F\"", {}, 1, 1,
-        notStored + "the file is read-only*", {});
+        notStored + "the file is read-only; allow writing to it to store settings)\n"
+                    "ZVistaro02: the settings stay as they were; check that ~F and its folder*",
+        {});
     row("a FIFO in its place", rotate, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1, notRead, {});
     // A list file that cannot be read is no empty list.
     row("a loop of links as the list", rotate, kAbc, "rm \"$L\" && ln -s \"$L\" \"$L\"", {}, 1, 1,
@@ -311,6 +315,8 @@ class tst_CommandMode : public QObject {
     const QByteArray log = session.Expand(c.log), last = log.split('\n').value(c.runs - 1);
     QCOMPARE(session.Log(), log);
     QCOMPARE(QFile::exists(session.Path(kEntryFile)), c.output.startsWith(kEntry));
+    QCOMPARE(QFileInfo(session.Path("data/ZVistaro02/ZVistaro02")).isSymLink(),
+             c.output.contains("~data/ZVistaro02/ZVistaro02"));
     if (c.status == 0 && !log.isEmpty())
       QCOMPARE(session.State(false) + session.Value(kLast).toUtf8() + session.List(),
                shape + last + list);

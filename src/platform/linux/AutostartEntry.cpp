@@ -196,8 +196,16 @@ QString AutostartEntry::WriteCommandLine(const QString& commandLine) {
 void AutostartEntry::Remove() {
   const QString file = File();
   const QByteArray name = QFile::encodeName(file);
-  // unlink, not remove: a folder of that name is no entry to delete.
-  if (::unlink(name.constData()) == 0) return;
+  // unlink, not remove: a folder of that name is no entry to delete. The
+  // program's link served the entry alone and goes with it.
+  if (::unlink(name.constData()) == 0) {
+    const QByteArray link = QFile::encodeName(linkFolder_ + QLatin1String(kLinkName));
+    struct stat status {};
+    if (::lstat(link.constData(), &status) == 0 && S_ISLNK(status.st_mode)) {
+      ::unlink(link.constData());
+    }
+    return;
+  }
   const int reason = errno;
   if (reason == ENOENT) {
     Fail(kErrNoSuchValue, QString::fromLatin1(kNoEntry),

@@ -22,6 +22,7 @@ class AutostartEntry : public LogonEntry {
   AutostartEntry(QString autostartFolder, QString linkFolder, ProcessInfo& process);
   // Confirms with the file's path and its Exec line.
   QString Write(const QString& arguments) override;
+  // Deletes the entry, and the program's link with it.
   void Remove() override;
 
   QString File() const;

@@ -27,6 +27,12 @@ constexpr char kWriteFailed[] =
     "Path/File access error: the settings could not be stored in %1 (%2)";
 constexpr char kReadFailed[] =
     "Path/File access error: the settings could not be read from %1 (%2)";
+constexpr char kWriteAdvice[] =
+    "the settings stay as they were; check that %1 and its folder can be written and that the "
+    "disk has room, then try again";
+constexpr char kReadAdvice[] =
+    "nothing was changed; check that %1 is a file you can read, or move it away to start "
+    "afresh";
 constexpr char kFolderNotCreated[] = "its folder cannot be created";
 constexpr char kNotAFile[] = "it is not a regular file; move it away or replace it with one";
 constexpr char kReadOnly[] = "the file is read-only; allow writing to it to store settings";
@@ -55,9 +61,13 @@ constexpr int kLockWaitMs = 30000;
 
 QString OsReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// The report line says what failed and why; the cause line what is left
+// and what the user can do.
 [[noreturn]] void Fail(const char* text, const QString& path, const QString& reason) {
+  const bool writing = text == kWriteFailed;
   throw ProgramError(kErrPathFileAccess, QLatin1String(modMain::kProjectName),
-                     QString::fromLatin1(text).arg(path, reason));
+                     QString::fromLatin1(text).arg(path, reason),
+                     QString::fromLatin1(writing ? kWriteAdvice : kReadAdvice).arg(path));
 }
 
 QString SettingsKey(const QString& section, const QString& key) {
