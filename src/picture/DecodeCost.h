@@ -42,10 +42,11 @@ qint64 EarlyDecodeCostBytes(QIODevice& file, const QByteArray& suffix);
 
 // Why decoding the picture would take far longer than a photo of its size,
 // in plain words ("it holds 50000 scans, more than the 1000 ..."), judged
-// from the file before any decoder runs; empty when it would not. Two kinds
+// from the file before any decoder runs; empty when it would not. Three kinds
 // of file would: a JPEG of very many scans (each one a pass over the whole
-// picture) and a file shorter than the pixels its header declares
-// (uncompressed TGA, BMP, PBM/PGM/PPM), which a reader reads to its end once
-// for every missing pixel. Reads the file from its start and leaves it at
+// picture), a PNG whose pixels unpack to more than half a gigabyte (16-bit
+// samples beyond about 64 megapixels), and a file shorter than the pixels
+// its header declares (uncompressed TGA, BMP, PBM/PGM/PPM), which a reader
+// reads to its end once for every missing pixel. Reads the file from its start and leaves it at
 // the position it had.
 QString DecodeTimeRefusal(QIODevice& file, const QByteArray& format, QSize size);

@@ -139,8 +139,7 @@ void tst_Rendering::decoderCostIsJudgedFromTheHeader_data() {
       << QByteArray::fromHex(
              "474946383961 1027 1027 800000 000000ffffff 2c00000000010001000002024401003b")
       << -1;
-  // RGBA at 16 bits a channel.
-  QTest::newRow("png 100 MP") << Png("00002710 00002710 1006000000 eadebe64") << -1;
+  // RGBA at 16 bits a channel, which unpacks to 8 bytes a pixel.
   QTest::newRow("png 256 MP huge") << Png("00003e80 00003e80 1006000000 11ee039d") << 3;
   QTest::newRow("bmp 100 MP") << Bmp("10270000") << -1;
   QTest::newRow("bmp 256 MP huge") << Bmp("803e0000") << 1;
@@ -149,6 +148,9 @@ void tst_Rendering::decoderCostIsJudgedFromTheHeader_data() {
   // read in blocks however long it is.
   QTest::newRow("jpg 16 MP of 1000 scans") << JpegOfScans("0fa0 0fa0", 999) << -1;
   QTest::newRow("jpg 16 MP of 50000 scans huge") << JpegOfScans("0fa0 0fa0", 50000) << 2;
+  QTest::newRow("png 100 MP of 8 bits") << Png("00002710 00002710 0806000000 ba4e6227") << -1;
+  QTest::newRow("png 100 MP of 16 bits huge")
+      << Png("00002710 00002710 1006000000 eadebe64") << -1;
   QTest::newRow("tga 8192 x 8192 in 44 bytes huge")
       << QByteArray::fromHex("000002 0000000000 00000000 0020 0020 1800 00000000 00000000") +
              "TRUEVISION-XFILE." + QByteArray(1, 0)
