@@ -149,8 +149,7 @@ void tst_Rendering::decoderCostIsJudgedFromTheHeader_data() {
   QTest::newRow("jpg 16 MP of 1000 scans") << JpegOfScans("0fa0 0fa0", 999) << -1;
   QTest::newRow("jpg 16 MP of 50000 scans huge") << JpegOfScans("0fa0 0fa0", 50000) << 2;
   QTest::newRow("png 100 MP of 8 bits") << Png("00002710 00002710 0806000000 ba4e6227") << -1;
-  QTest::newRow("png 100 MP of 16 bits huge")
-      << Png("00002710 00002710 1006000000 eadebe64") << -1;
+  QTest::newRow("png 100 MP of 16 bits huge") << Png("00002710 00002710 1006000000 eadebe64") << -1;
   QTest::newRow("tga 8192 x 8192 in 44 bytes huge")
       << QByteArray::fromHex("000002 0000000000 00000000 0020 0020 1800 00000000 00000000") +
              "TRUEVISION-XFILE." + QByteArray(1, 0)

@@ -264,8 +264,9 @@ class tst_CommandMode : public QObject {
     // A file that cannot or must not be replaced stays as it was, refused
     // before the desktop is asked.
     row("read-only, even for root", rotate, kAbc, "chmod 444 \"$F\"", {}, 1, 1,
-        notStored + "the file is read-only; allow writing to it to store settings)\n"
-                    "ZVistaro02: the settings stay as they were; check that ~F and its folder*",
+        notStored +
+            "the file is read-only; allow writing to it to store settings)\n"
+            "ZVistaro02: the settings stay as they were; check that ~F and its folder*",
         {});
     row("a FIFO in its place", rotate, kAbc, "rm \"$F\" && mkfifo \"$F\"", {}, 1, 1, notRead, {});
     // A list file that cannot be read is no empty list.
