@@ -168,8 +168,10 @@ class tst_CommandMode : public QObject {
     // folder's name holds: a session's launcher runs it from there.
     const QByteArray byLink = kEntry + QByteArray("~data/ZVistaro02/ZVistaro02 /rotate\n");
     row("/auto by link", {"/Auto"}, kAbc, {}, {}, 1, 0, byLink, "~b.png\n");
-    row("/auto by bare name", {"/auto"}, kAbc, {}, "PATH=$(dirname \"$P\"):$PATH exec", 1, 0,
-        kEntry + QByteArray("ZVistaro02 /rotate\n"), "~b.png\n");
+    row("/auto by bare name, after one by link", {"/auto"}, kAbc,
+        "mkdir -p ../data/ZVistaro02 && ln -s \"$P\" ../data/ZVistaro02/ZVistaro02",
+        "PATH=$(dirname \"$P\"):$PATH exec", 1, 0, kEntry + QByteArray("ZVistaro02 /rotate\n"),
+        "~b.png\n");
     const QString odd = R"sh(d=$'../100% it\'s "a" \xff'; )sh";
     row("/auto from a folder holding % and no UTF-8", {"/auto"}, kAbc,
         odd + R"sh(mkdir "$d" && cp "$P" "$(dirname "$P")"/libZKit10.so* "$d")sh",

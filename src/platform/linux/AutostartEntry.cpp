@@ -165,8 +165,10 @@ QString AutostartEntry::Program() {
 }
 
 QString AutostartEntry::Write(const QString& arguments) {
-  const QString exec =
-      WriteCommandLine(JoinCommandLine({Program()}) + QLatin1Char(' ') + arguments);
+  const QString program = Program();
+  const QString exec = WriteCommandLine(JoinCommandLine({program}) + QLatin1Char(' ') + arguments);
+  // An earlier entry's link, once the new entry no longer needs it.
+  if (program == process_.ExecutableName()) RemoveLink();
   return QString::fromLatin1(kWritten).arg(File(), exec);
 }
 
@@ -193,17 +195,20 @@ QString AutostartEntry::WriteCommandLine(const QString& commandLine) {
   return exec;
 }
 
+void AutostartEntry::RemoveLink() const {
+  const QByteArray link = QFile::encodeName(linkFolder_ + QLatin1String(kLinkName));
+  struct stat status {};
+  if (::lstat(link.constData(), &status) == 0 && S_ISLNK(status.st_mode)) {
+    ::unlink(link.constData());
+  }
+}
+
 void AutostartEntry::Remove() {
   const QString file = File();
   const QByteArray name = QFile::encodeName(file);
-  // unlink, not remove: a folder of that name is no entry to delete. The
-  // program's link served the entry alone and goes with it.
+  // unlink, not remove: a folder of that name is no entry to delete.
   if (::unlink(name.constData()) == 0) {
-    const QByteArray link = QFile::encodeName(linkFolder_ + QLatin1String(kLinkName));
-    struct stat status {};
-    if (::lstat(link.constData(), &status) == 0 && S_ISLNK(status.st_mode)) {
-      ::unlink(link.constData());
-    }
+    RemoveLink();
     return;
   }
   const int reason = errno;

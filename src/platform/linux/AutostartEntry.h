@@ -34,6 +34,9 @@ class AutostartEntry : public LogonEntry {
  private:
   // How Exec names the program: its bare name or the link, made now.
   QString Program();
+  // The link serves the entry alone: it goes when the entry no longer
+  // names it.
+  void RemoveLink() const;
 
   QString autostartFolder_;
   QString linkFolder_;
