@@ -20,6 +20,9 @@ constexpr char kPassedOver[] =
 constexpr char kNothingShowable[] =
     "none of the %1 entries of the image list that were tried can be shown as the wallpaper "
     "(each is named above); remove them from the list and add pictures";
+constexpr char kOnlyEntryNotShowable[] =
+    "the one entry of the image list that was tried cannot be shown as the wallpaper (it is "
+    "named above); remove it from the list and add pictures";
 constexpr char kEmptyList[] = "the image list is empty; open the window and add pictures to it";
 constexpr char kNothingSetYet[] =
     "the image list does not say where the rotation stands (no last wallpaper stored); open "
@@ -111,7 +114,9 @@ void RotateWallpaper() {
       // of the list can be shown.
       next = NextStoredFileName(next);
       if (passedOver.contains(next)) {
-        throw error.WithCause(QString::fromLatin1(kNothingShowable).arg(passedOver.size()));
+        throw error.WithCause(passedOver.size() == 1
+                                  ? QString::fromLatin1(kOnlyEntryNotShowable)
+                                  : QString::fromLatin1(kNothingShowable).arg(passedOver.size()));
       }
     }
   }
