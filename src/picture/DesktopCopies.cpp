@@ -1,5 +1,6 @@
 #include "picture/DesktopCopies.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -69,22 +70,37 @@ QString NewCopyPath(const QDir& folder, const char* suffix) {
   }
 }
 
-// Where libpng's output goes, and whether all of it got there.
+// Writes all the bytes; a disk that fills up first takes part of a write,
+// and the next one says why. Returns why not all were written; empty when
+// they were.
+QString WriteAll(QIODevice& device, const char* data, qint64 size) {
+  while (size > 0) {
+    const qint64 written = device.write(data, size);
+    if (written <= 0) return device.errorString();
+    data += written;
+    size -= written;
+  }
+  return {};
+}
+
+// Where libpng's output goes, and why not all of it got there.
 struct PngSink {
   QIODevice* device;
-  bool failed = false;
+  QString failure;
 };
 
 void WritePngBytes(png_structp png, png_bytep data, size_t size) {
   auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-  const auto length = static_cast<qint64>(size);
-  if (sink->device->write(reinterpret_cast<const char*>(data), length) != length) {
-    sink->failed = true;
-    png_error(png, "the file could not be written");
-  }
+  sink->failure =
+      WriteAll(*sink->device, reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+  if (!sink->failure.isEmpty()) png_error(png, "write failed");
 }
 
 void FlushPng(png_structp /*png*/) {}
+
+// libpng's own handlers print on standard error; the caller reports.
+void PngFailed(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
+void PngWarned(png_structp /*png*/, png_const_charp /*message*/) {}
 
 // Writes the picture, 8 bits a sample, for a desktop to read it once. Each
 // row is stored as its difference to the row above and compressed with
@@ -92,15 +108,17 @@ void FlushPng(png_structp /*png*/) {}
 // megapixels that takes half the time of libpng's own choice (every filter
 // tried on every row), and the file comes out smaller. The picture must be
 // in Format_RGBX8888 or Format_RGBA8888. Nothing is built between setjmp()
-// and the writing that libpng's longjmp() on an error would skip.
-bool WritePng(const QImage& picture, QIODevice& device) {
-  PngSink sink{&device};
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
+// and the writing that libpng's longjmp() on an error would skip. Returns
+// why the file could not be written; empty when it was.
+QString WritePng(const QImage& picture, QIODevice& device) {
+  const QString outOfMemory = QStringLiteral("out of memory");
+  PngSink sink{&device, {}};
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailed, PngWarned);
+  if (png == nullptr) return outOfMemory;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
     png_destroy_write_struct(&png, &info);
-    return false;
+    return sink.failure.isEmpty() ? outOfMemory : sink.failure;
   }
   png_set_write_fn(png, &sink, WritePngBytes, FlushPng);
   const bool alpha = picture.format() == QImage::Format_RGBA8888;
@@ -119,7 +137,7 @@ bool WritePng(const QImage& picture, QIODevice& device) {
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
-  return !sink.failed;
+  return {};
 }
 
 }  // namespace
@@ -140,22 +158,28 @@ DesktopCopy::DesktopCopy(const QString& file, const QString& folder) : folder_(f
     RaiseNotWritten(file, folder, QStringLiteral("the folder cannot be created"));
   path_ = NewCopyPath(QDir(folder), jpeg ? ".jpg" : ".png");
   QSaveFile copy(path_);
-  bool written = copy.open(QIODevice::WriteOnly);
+  // Unbuffered, so that a failed write says why (a full disk, say).
+  bool written = copy.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   QString reason = copy.errorString();
   if (written && jpeg) {
-    QImageWriter writer(&copy, "jpeg");
+    // Made in memory first: Qt's JPEG writer does not tell why a write failed.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(kJpegQuality);
-    written = writer.write(upright);
-    reason = writer.errorString();
+    reason = writer.write(upright) ? WriteAll(copy, bytes.constData(), bytes.size())
+                                   : writer.errorString();
+    written = reason.isEmpty();
   } else if (written) {
     // Converted in place where the pixel size stays.
     upright.convertTo(upright.hasAlphaChannel() ? QImage::Format_RGBA8888
                                                 : QImage::Format_RGBX8888);
-    written = WritePng(upright, copy);
-    reason = copy.errorString();
+    reason = WritePng(upright, copy);
+    written = reason.isEmpty();
   }
   if (!written || !copy.commit()) {
-    if (copy.error() != QFileDevice::NoError) reason = copy.errorString();
+    if (written) reason = copy.errorString();
     path_.clear();
     RaiseNotWritten(file, folder, reason);
   }

@@ -5,6 +5,8 @@
 #include <QImageWriter>
 #include <QListView>
 #include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +18,7 @@
 #include "display/Placement.h"
 #include "display/Rendering.h"
 #include "imagelist/ZVRImageList.h"
+#include "picture/DesktopCopies.h"
 #include "picture/PictureReader.h"
 #include "support/TestSupport.h"
 #include "window/WindowDriver.h"
@@ -114,6 +117,7 @@ class tst_Rendering : public QObject {
   void decoderCostIsJudgedFromTheHeader_data();
   void decoderCostIsJudgedFromTheHeader();
   void placesEachMode();
+  void copiesForDesktopsKeepEveryPixel();
   void drawsTheListInEachMode();
 
  private:
@@ -231,6 +235,43 @@ void tst_Rendering::placesEachMode() {
     QCOMPARE(ComputePlacement(mode, 4471, 4471, kBox, kBox, 96, 96).kind,
              mode == 4 || mode == 5 ? Placement::Kind::Text : Placement::Kind::Nothing);
   }
+}
+
+// A desktop that reads the file itself gets a lossless picture of another
+// format as a PNG copy (written by the program's own PNG writer) that holds
+// every pixel of it, transparency included, whatever the rows hold.
+void tst_Rendering::copiesForDesktopsKeepEveryPixel() {
+  QTemporaryDir dir;
+  QImage noise(301, 203, QImage::Format_ARGB32);
+  QRandomGenerator random(7);
+  for (int y = 0; y < noise.height(); ++y) {
+    for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, random.generate() | 0x80000000u);
+  }
+  for (const char* format : {"bmp", "tiff"}) {
+    const QString file = dir.filePath(QStringLiteral("noise.") + format);
+    const bool alpha = qstrcmp(format, "tiff") == 0;
+    QVERIFY(noise.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32)
+                .save(file, format));
+    const DesktopCopy copy(file, dir.filePath("copies"));
+    QImageReader written(copy.Path());
+    QCOMPARE(written.format(), "png");
+    QCOMPARE(written.read().convertToFormat(QImage::Format_ARGB32),
+             QImage(file).convertToFormat(QImage::Format_ARGB32));
+  }
+  // On a full disk the cause names it, and no part of a copy is left.
+  const QString full = dir.filePath("full");
+  QVERIFY(QDir().mkpath(full));
+  if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", full}) != 0) {
+    QSKIP("a small disk cannot be mounted here");
+  }
+  const auto unmount = qScopeGuard([&full] { QProcess::execute("umount", {full}); });
+  try {
+    DesktopCopy(dir.filePath("noise.bmp"), full);
+    QFAIL("a copy was written to a full disk");
+  } catch (const ProgramError& error) {
+    QVERIFY2(error.Cause().contains("(No space left on device)"), qPrintable(error.Cause()));
+  }
+  QCOMPARE(QDir(full).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 // One window over a list of a picture, a file that changes between
